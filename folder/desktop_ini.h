@@ -1,0 +1,45 @@
+// A folder's Desktop.ini, section ".ShellClassInfo": the keys Explorer reads
+// for the folder's icon, InfoTip and label, the forms they are stored in, and
+// the attribute and notification envelope around every write. The file is
+// reached only through the platform's profile-file functions.
+#pragma once
+
+#include <windows.h>
+
+// Settings file of a folder: folder path + "\Desktop.ini". Returns false (and
+// the empty text) when the result would not fit MAX_PATH characters.
+bool GetDesktopIniPath(PCWSTR folderPath, PWSTR settingsPath);
+
+// GetPrivateProfileStringW of one ".ShellClassInfo" key; the default for a
+// missing file, section or key.
+void ReadFolderSetting(PCWSTR settingsPath, PCWSTR key, PCWSTR defaultValue, PWSTR buffer, DWORD capacity);
+
+// WritePrivateProfileStringW of one key; an empty value deletes the key.
+void WriteFolderSetting(PCWSTR settingsPath, PCWSTR key, PCWSTR value);
+
+// Working icon path (MAX_PATH) for a stored "IconFile": a value whose third
+// character is "\" or whose first is "%" is kept; anything else is joined to
+// the folder path.
+void ExpandIconFile(PCWSTR folderPath, PCWSTR storedValue, PWSTR workingPath);
+
+// Stored "IconFile" (MAX_PATH) for a working path: relative to the folder
+// when the path lies inside it (ASCII letters compared without case).
+void ContractIconFile(PCWSTR folderPath, PCWSTR workingPath, PWSTR storedValue);
+
+// "IconIndex" text to index: unsigned 32-bit decimal, a leading "-" negating
+// it modulo 2^32, so "-235" and "4294967061" both give -235.
+int ParseIconIndex(PCWSTR text);
+
+// Index to "IconIndex" text: the unsigned decimal of its 32 bits.
+void FormatIconIndex(int index, PWSTR buffer, size_t capacity);
+
+// True when the settings file can be written or created. Clears its
+// read-only attribute; a missing file is created and deleted again.
+bool ProbeDesktopIni(PCWSTR settingsPath);
+
+// Prepares the file for writing; returns the attributes it is to get after.
+DWORD BeginDesktopIniUpdate(PCWSTR settingsPath);
+
+// Makes the file hidden and system, the folder read-only, and tells the
+// shell that the folder changed.
+void EndDesktopIniUpdate(PCWSTR settingsPath, DWORD savedAttributes, PCWSTR folderPath);

@@ -1,0 +1,1 @@
+#include "icon_chooser.h"

@@ -1,0 +1,9 @@
+#include "folder_pages.h"
+
+#include "extension.h"
+
+INT_PTR CALLBACK RedirectedPageProc(HWND dialog, UINT message, WPARAM, LPARAM lParam)
+{
+    GetPageContext(dialog, message, lParam);
+    return FALSE;
+}

@@ -1,0 +1,18 @@
+// The class identifiers of the three extensions, kept together so that the
+// structure form and the registry string form cannot drift apart.
+#pragma once
+
+#include <windows.h>
+#include <initguid.h>
+
+// {FA5A1CBF-D751-41DF-809F-206E962513A7}
+DEFINE_GUID(CLSID_DirDress, 0xFA5A1CBF, 0xD751, 0x41DF, 0x80, 0x9F, 0x20, 0x6E, 0x96, 0x25, 0x13, 0xA7);
+#define DIRDRESS_CLSID_STRING L"{FA5A1CBF-D751-41DF-809F-206E962513A7}"
+
+// {3B7C5A32-E3F9-4F8B-A56A-18D59A5A0C70}
+DEFINE_GUID(CLSID_DocDress, 0x3B7C5A32, 0xE3F9, 0x4F8B, 0xA5, 0x6A, 0x18, 0xD5, 0x9A, 0x5A, 0x0C, 0x70);
+#define DOCDRESS_CLSID_STRING L"{3B7C5A32-E3F9-4F8B-A56A-18D59A5A0C70}"
+
+// {29A9AD0F-F7B8-448C-93D6-BDD03C22437A}
+DEFINE_GUID(CLSID_VolDress, 0x29A9AD0F, 0xF7B8, 0x448C, 0x93, 0xD6, 0xBD, 0xD0, 0x3C, 0x22, 0x43, 0x7A);
+#define VOLDRESS_CLSID_STRING L"{29A9AD0F-F7B8-448C-93D6-BDD03C22437A}"

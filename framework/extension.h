@@ -1,0 +1,91 @@
+// The property-sheet extension object that each deliverable serves. After
+// AddPages it lives on as the state of its page (PageContext), kept alive by
+// the page's reference until the property sheet destroys the page.
+#pragma once
+
+#include <windows.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include "page_context.h"
+
+// DocDress's object also serves file types as icon handler and InfoTip
+// handler; the others have only the two property-sheet interfaces.
+#ifndef DRESS_FILE_HANDLERS
+#define DRESS_FILE_HANDLERS 0
+#endif
+
+class PropSheetExtension final : public IShellExtInit,
+#if DRESS_FILE_HANDLERS
+                                 public IPersistFile,
+#endif
+                                 public IShellPropSheetExt
+#if DRESS_FILE_HANDLERS
+    ,
+                                 public IQueryInfo,
+                                 public IExtractIconW
+#endif
+{
+public:
+    // Whether riid is one of the object's interfaces (checked by the class
+    // factory before anything is allocated).
+    static bool HasInterface(REFIID riid);
+    // Creates an object for clsid and returns its riid interface.
+    static HRESULT Create(REFCLSID clsid, REFIID riid, void** ppv);
+
+    // IUnknown
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+
+    // IShellExtInit
+    STDMETHODIMP Initialize(PCIDLIST_ABSOLUTE pidlFolder, IDataObject* pdtobj, HKEY hkeyProgID) override;
+
+    // IShellPropSheetExt
+    STDMETHODIMP AddPages(LPFNSVADDPROPSHEETPAGE lpfnAddPage, LPARAM lParam) override;
+    STDMETHODIMP ReplacePage(EXPPS uPageID, LPFNSVADDPROPSHEETPAGE lpfnReplaceWith, LPARAM lParam) override;
+
+#if DRESS_FILE_HANDLERS
+    // IPersistFile (file/handlers.cpp)
+    STDMETHODIMP GetClassID(CLSID* pClassID) override;
+    STDMETHODIMP IsDirty() override;
+    STDMETHODIMP Load(LPCOLESTR pszFileName, DWORD dwMode) override;
+    STDMETHODIMP Save(LPCOLESTR pszFileName, BOOL fRemember) override;
+    STDMETHODIMP SaveCompleted(LPCOLESTR pszFileName) override;
+    STDMETHODIMP GetCurFile(LPOLESTR* ppszFileName) override;
+
+    // IQueryInfo (file/handlers.cpp)
+    STDMETHODIMP GetInfoTip(DWORD dwFlags, LPWSTR* ppwszTip) override;
+    STDMETHODIMP GetInfoFlags(DWORD* pdwFlags) override;
+
+    // IExtractIconW (file/handlers.cpp)
+    STDMETHODIMP GetIconLocation(UINT uFlags, LPWSTR szIconFile, UINT cchMax, int* piIndex,
+                                 UINT* pwFlags) override;
+    STDMETHODIMP Extract(LPCWSTR pszFile, UINT nIconIndex, HICON* phiconLarge, HICON* phiconSmall,
+                         UINT nIconSize) override;
+#endif
+
+    PageContext context;
+
+private:
+    explicit PropSheetExtension(REFCLSID clsid);
+    ~PropSheetExtension();
+    PropSheetExtension(const PropSheetExtension&) = delete;
+    PropSheetExtension& operator=(const PropSheetExtension&) = delete;
+
+    CLSID clsid_;
+    LONG refCount_;
+};
+
+// pfnCallback of every page: gives the page's reference back on release.
+UINT CALLBACK PageReleaseCallback(HWND hwnd, UINT uMsg, LPPROPSHEETPAGEW ppsp);
+
+// The page procedures' access to their state. On WM_INITDIALOG stores the
+// PROPSHEETPAGEW that lParam carries in the window's user data; on every
+// message returns the context of the extension object found there, or null
+// before WM_INITDIALOG.
+PageContext* GetPageContext(HWND dialog, UINT message, LPARAM lParam);
+
+// Tells the property sheet that the page holds changes (PSM_CHANGED to the
+// parent, with the page's window as wParam).
+void MarkPageChanged(HWND page);

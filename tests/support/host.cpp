@@ -1,0 +1,638 @@
+#include "host.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+// ---------------------------------------------------------------------------
+// Deliverable
+
+Deliverable Deliverable::Load(const wchar_t* fileName)
+{
+    Deliverable d;
+    d.module = LoadLibraryW(fileName);
+    EXPECT_NE(d.module, nullptr) << "LoadLibraryW failed, error " << GetLastError();
+    if (!d.module)
+        return d;
+    d.getClassObject = reinterpret_cast<decltype(d.getClassObject)>(
+        reinterpret_cast<void*>(GetProcAddress(d.module, "DllGetClassObject")));
+    d.canUnloadNow = reinterpret_cast<decltype(d.canUnloadNow)>(
+        reinterpret_cast<void*>(GetProcAddress(d.module, "DllCanUnloadNow")));
+    d.registerServer = reinterpret_cast<decltype(d.registerServer)>(
+        reinterpret_cast<void*>(GetProcAddress(d.module, "DllRegisterServer")));
+    d.unregisterServer = reinterpret_cast<decltype(d.unregisterServer)>(
+        reinterpret_cast<void*>(GetProcAddress(d.module, "DllUnregisterServer")));
+    EXPECT_NE(d.getClassObject, nullptr);
+    EXPECT_NE(d.canUnloadNow, nullptr);
+    EXPECT_NE(d.registerServer, nullptr);
+    EXPECT_NE(d.unregisterServer, nullptr);
+    return d;
+}
+
+HRESULT Deliverable::Create(REFCLSID clsid, REFIID riid, void** ppv) const
+{
+    *ppv = nullptr;
+    IClassFactory* factory = nullptr;
+    HRESULT hr = getClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+    if (FAILED(hr))
+        return hr;
+    hr = factory->CreateInstance(nullptr, riid, ppv);
+    factory->Release();
+    return hr;
+}
+
+std::wstring Deliverable::Path() const
+{
+    WCHAR path[MAX_PATH] = L"";
+    GetModuleFileNameW(module, path, MAX_PATH);
+    return path;
+}
+
+// ---------------------------------------------------------------------------
+// Data objects
+
+namespace {
+
+class DropDataObject final : public IDataObject {
+public:
+    DropDataObject(const std::vector<std::wstring>& paths, bool offerDrop)
+        : refCount_(1), paths_(paths), offerDrop_(offerDrop)
+    {
+    }
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        *ppv = nullptr;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDataObject)) {
+            *ppv = static_cast<IDataObject*>(this);
+            AddRef();
+            return S_OK;
+        }
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refCount_; }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        ULONG count = --refCount_;
+        if (count == 0)
+            delete this;
+        return count;
+    }
+
+    STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override
+    {
+        if (!offerDrop_ || format->cfFormat != CF_HDROP || !(format->tymed & TYMED_HGLOBAL))
+            return DV_E_FORMATETC;
+        size_t chars = 1;
+        for (const auto& path : paths_)
+            chars += path.size() + 1;
+        HGLOBAL global = GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(WCHAR));
+        if (!global)
+            return E_OUTOFMEMORY;
+        auto* drop = static_cast<DROPFILES*>(GlobalLock(global));
+        drop->pFiles = sizeof(DROPFILES);
+        drop->fWide = TRUE;
+        WCHAR* out = reinterpret_cast<WCHAR*>(drop + 1);
+        for (const auto& path : paths_) {
+            memcpy(out, path.c_str(), (path.size() + 1) * sizeof(WCHAR));
+            out += path.size() + 1;
+        }
+        *out = L'\0';
+        GlobalUnlock(global);
+        medium->tymed = TYMED_HGLOBAL;
+        medium->hGlobal = global;
+        medium->pUnkForRelease = nullptr;
+        ++getDataCalls;
+        return S_OK;
+    }
+    STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    STDMETHODIMP QueryGetData(FORMATETC* format) override
+    {
+        return offerDrop_ && format->cfFormat == CF_HDROP ? S_OK : DV_E_FORMATETC;
+    }
+    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override
+    {
+        out->ptd = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+    STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+    STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+    int getDataCalls = 0;
+
+private:
+    ~DropDataObject() = default;
+    std::atomic<ULONG> refCount_;
+    std::vector<std::wstring> paths_;
+    bool offerDrop_;
+};
+
+}  // namespace
+
+IDataObject* CreateDropDataObject(const std::vector<std::wstring>& paths)
+{
+    return new DropDataObject(paths, true);
+}
+
+IDataObject* CreateEmptyDataObject()
+{
+    return new DropDataObject({}, false);
+}
+
+ULONG RefCount(IUnknown* object)
+{
+    object->AddRef();
+    return object->Release();
+}
+
+// ---------------------------------------------------------------------------
+// Files
+
+TempDir::TempDir()
+{
+    WCHAR base[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, base);
+    static std::atomic<unsigned> counter{0};
+    for (;;) {
+        WCHAR name[MAX_PATH];
+        swprintf(name, MAX_PATH, L"%sdress-%lu-%u", base, GetCurrentProcessId(), counter++);
+        if (CreateDirectoryW(name, nullptr)) {
+            path_ = name;
+            break;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS) {
+            ADD_FAILURE() << "cannot create a temporary folder";
+            break;
+        }
+    }
+}
+
+TempDir::~TempDir()
+{
+    if (!path_.empty())
+        RemoveTree(path_);
+}
+
+std::wstring TempDir::Child(const std::wstring& name) const
+{
+    return path_ + L"\\" + name;
+}
+
+std::wstring TempDir::MakeDir(const std::wstring& name) const
+{
+    std::wstring full = Child(name);
+    SHCreateDirectoryExW(nullptr, full.c_str(), nullptr);
+    return full;
+}
+
+void RemoveTree(const std::wstring& path)
+{
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            std::wstring child = path + L"\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(child);
+            } else {
+                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(child.c_str());
+            }
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+std::string ReadBytes(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::string();
+    std::string bytes;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
+        bytes.append(buffer, read);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool WriteUnicodeFile(const std::wstring& path, const std::wstring& text)
+{
+    std::string bytes("\xFF\xFE", 2);
+    bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+    return WriteBytes(path, bytes);
+}
+
+bool FileExists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+DWORD Attributes(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str());
+}
+
+std::wstring ReadProfile(const std::wstring& file, const wchar_t* section, const wchar_t* key,
+                         const wchar_t* missing)
+{
+    std::vector<WCHAR> buffer(4096);
+    GetPrivateProfileStringW(section, key, missing, buffer.data(), static_cast<DWORD>(buffer.size()),
+                             file.c_str());
+    return buffer.data();
+}
+
+// ---------------------------------------------------------------------------
+// Registry
+
+std::wstring ReadRegString(HKEY root, const std::wstring& key, const wchar_t* name, const wchar_t* missing)
+{
+    std::vector<WCHAR> buffer(4096);
+    DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(WCHAR));
+    LONG result = RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+                               nullptr, buffer.data(), &bytes);
+    if (result != ERROR_SUCCESS)
+        return missing;
+    return buffer.data();
+}
+
+bool RegKeyExists(HKEY root, const std::wstring& key)
+{
+    HKEY handle = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(handle);
+    return true;
+}
+
+void SetRegString(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value)
+{
+    HKEY handle = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(WCHAR)));
+    RegCloseKey(handle);
+}
+
+void DeleteRegTree(HKEY root, const std::wstring& key)
+{
+    SHDeleteKeyW(root, key.c_str());
+}
+
+// ---------------------------------------------------------------------------
+// Import patching
+
+namespace {
+
+template <typename Match>
+void* PatchImportWhere(HMODULE module, const char* dll, const Match& match, void* replacement)
+{
+    auto* base = reinterpret_cast<BYTE*>(module);
+    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (!dir.VirtualAddress)
+        return nullptr;
+    void* previous = nullptr;
+    for (auto* desc = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); desc->Name; ++desc) {
+        if (lstrcmpiA(reinterpret_cast<const char*>(base + desc->Name), dll) != 0)
+            continue;
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(
+            base + (desc->OriginalFirstThunk ? desc->OriginalFirstThunk : desc->FirstThunk));
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + desc->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (!match(base, names))
+                continue;
+            DWORD oldProtect = 0;
+            VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), PAGE_READWRITE, &oldProtect);
+            previous = reinterpret_cast<void*>(slots->u1.Function);
+            slots->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+            VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), oldProtect, &oldProtect);
+        }
+    }
+    return previous;
+}
+
+}  // namespace
+
+void* PatchImport(HMODULE module, const char* dll, const char* function, void* replacement)
+{
+    return PatchImportWhere(
+        module, dll,
+        [function](BYTE* base, IMAGE_THUNK_DATA* thunk) {
+            if (IMAGE_SNAP_BY_ORDINAL(thunk->u1.Ordinal))
+                return false;
+            auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + thunk->u1.AddressOfData);
+            return strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0;
+        },
+        replacement);
+}
+
+void* PatchImportOrdinal(HMODULE module, const char* dll, WORD ordinal, void* replacement)
+{
+    return PatchImportWhere(
+        module, dll,
+        [ordinal](BYTE*, IMAGE_THUNK_DATA* thunk) {
+            return IMAGE_SNAP_BY_ORDINAL(thunk->u1.Ordinal) && IMAGE_ORDINAL(thunk->u1.Ordinal) == ordinal;
+        },
+        replacement);
+}
+
+// ---------------------------------------------------------------------------
+// Messages and windows
+
+void PumpMessages(DWORD milliseconds)
+{
+    DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (GetTickCount() - start >= milliseconds)
+            break;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    } while (GetTickCount() - start < milliseconds);
+}
+
+bool WaitFor(const std::function<bool()>& predicate, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (predicate())
+            return true;
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        PumpMessages(10);
+    }
+}
+
+namespace {
+
+struct FindWindowData {
+    const wchar_t* title;
+    const wchar_t* className;
+    HWND found;
+};
+
+BOOL CALLBACK FindWindowProc(HWND window, LPARAM lParam)
+{
+    auto* data = reinterpret_cast<FindWindowData*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != GetCurrentProcessId() || !IsWindowVisible(window))
+        return TRUE;
+    WCHAR text[512] = L"";
+    GetWindowTextW(window, text, ARRAYSIZE(text));
+    if (wcscmp(text, data->title) != 0)
+        return TRUE;
+    if (data->className) {
+        WCHAR cls[256] = L"";
+        GetClassNameW(window, cls, ARRAYSIZE(cls));
+        if (wcscmp(cls, data->className) != 0)
+            return TRUE;
+    }
+    data->found = window;
+    return FALSE;
+}
+
+}  // namespace
+
+HWND FindProcessWindow(const wchar_t* title, const wchar_t* className)
+{
+    FindWindowData data = {title, className, nullptr};
+    EnumWindows(FindWindowProc, reinterpret_cast<LPARAM>(&data));
+    return data.found;
+}
+
+// ---------------------------------------------------------------------------
+// Property sheet
+
+PropertySheetHost::~PropertySheetHost()
+{
+    Destroy();
+}
+
+BOOL CALLBACK PropertySheetHost::AddPage(HPROPSHEETPAGE page, LPARAM lParam)
+{
+    reinterpret_cast<PropertySheetHost*>(lParam)->pages_.push_back(page);
+    return TRUE;
+}
+
+bool PropertySheetHost::Show(const wchar_t* caption)
+{
+    PROPSHEETHEADERW header = {};
+    header.dwSize = sizeof(header);
+    header.dwFlags = PSH_MODELESS | PSH_NOCONTEXTHELP;
+    header.hwndParent = nullptr;
+    header.pszCaption = caption;
+    header.nPages = static_cast<UINT>(pages_.size());
+    header.phpage = pages_.data();
+    sheet_ = reinterpret_cast<HWND>(PropertySheetW(&header));
+    if (!sheet_ || sheet_ == reinterpret_cast<HWND>(-1)) {
+        sheet_ = nullptr;
+        return false;
+    }
+    PumpMessages(20);
+    return true;
+}
+
+HWND PropertySheetHost::CurrentPage() const
+{
+    return sheet_ ? PropSheet_GetCurrentPageHwnd(sheet_) : nullptr;
+}
+
+bool PropertySheetHost::ApplyEnabled() const
+{
+    const int kApplyButton = 0x3021;
+    HWND apply = GetDlgItem(sheet_, kApplyButton);
+    return apply && IsWindowEnabled(apply);
+}
+
+void PropertySheetHost::PressApply()
+{
+    PropSheet_PressButton(sheet_, PSBTN_APPLYNOW);
+    PumpMessages(20);
+}
+
+void PropertySheetHost::PressOk()
+{
+    PropSheet_PressButton(sheet_, PSBTN_OK);
+    PumpMessages(20);
+    Destroy();
+}
+
+void PropertySheetHost::PressCancel()
+{
+    PropSheet_PressButton(sheet_, PSBTN_CANCEL);
+    PumpMessages(20);
+    Destroy();
+}
+
+void PropertySheetHost::Destroy()
+{
+    if (sheet_) {
+        DestroyWindow(sheet_);
+        sheet_ = nullptr;
+        PumpMessages(10);
+    } else {
+        // Pages that never reached a sheet are destroyed by their owner.
+        for (HPROPSHEETPAGE page : pages_)
+            DestroyPropertySheetPage(page);
+    }
+    pages_.clear();
+}
+
+HWND Item(HWND page, int id)
+{
+    return GetDlgItem(page, id);
+}
+
+std::wstring WindowText(HWND window)
+{
+    int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    GetWindowTextW(window, &text[0], length + 1);
+    text.resize(static_cast<size_t>(length));
+    return text;
+}
+
+void TypeText(HWND edit, const std::wstring& text)
+{
+    for (wchar_t c : text)
+        SendMessageW(edit, WM_CHAR, c, 1);
+}
+
+void Click(HWND page, int id)
+{
+    SendMessageW(GetDlgItem(page, id), BM_CLICK, 0, 0);
+}
+
+bool IsChecked(HWND page, int id)
+{
+    return IsDlgButtonChecked(page, id) == BST_CHECKED;
+}
+
+bool IsEnabled(HWND page, int id)
+{
+    return IsWindowEnabled(GetDlgItem(page, id)) != FALSE;
+}
+
+bool IsReadOnlyEdit(HWND page, int id)
+{
+    return (GetWindowLongW(GetDlgItem(page, id), GWL_STYLE) & ES_READONLY) != 0;
+}
+
+bool IsModified(HWND page, int id)
+{
+    return SendMessageW(GetDlgItem(page, id), EM_GETMODIFY, 0, 0) != 0;
+}
+
+bool AnswerModal(const wchar_t* title, const std::function<void(HWND)>& answer,
+                 const std::function<void()>& action, DWORD timeoutMs)
+{
+    std::atomic<bool> found{false};
+    std::wstring wanted = title;
+    std::thread helper([&] {
+        auto start = std::chrono::steady_clock::now();
+        while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(timeoutMs)) {
+            HWND window = FindProcessWindow(wanted.c_str());
+            if (window) {
+                Sleep(50);  // let the dialog finish WM_INITDIALOG
+                found = true;
+                answer(window);
+                return;
+            }
+            Sleep(20);
+        }
+    });
+    action();
+    helper.join();
+    return found;
+}
+
+// ---------------------------------------------------------------------------
+// Screenshots
+
+std::wstring WindowsPath(const std::wstring& path)
+{
+    if (path.empty() || path[0] != L'/')
+        return path;
+    std::wstring result = L"Z:" + path;
+    for (auto& c : result)
+        if (c == L'/')
+            c = L'\\';
+    return result;
+}
+
+void SaveScreenshot(HWND window, const std::wstring& name)
+{
+    WCHAR folder[MAX_PATH] = L"";
+    if (!GetEnvironmentVariableW(L"DRESS_ARTIFACTS", folder, MAX_PATH) || !window)
+        return;
+    std::wstring dir = WindowsPath(folder);
+    SHCreateDirectoryExW(nullptr, dir.c_str(), nullptr);
+    RECT rect;
+    GetWindowRect(window, &rect);
+    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0)
+        return;
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    PumpMessages(30);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, old);
+    GdiFlush();
+    DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) & ~3u);
+    DWORD imageSize = stride * static_cast<DWORD>(height);
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    file.bfSize = file.bfOffBits + imageSize;
+    info.bmiHeader.biSizeImage = imageSize;
+    std::string bytes(reinterpret_cast<const char*>(&file), sizeof(file));
+    bytes.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof(info.bmiHeader));
+    bytes.append(static_cast<const char*>(bits), imageSize);
+    WriteBytes(dir + L"\\" + name + L".bmp", bytes);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+}

@@ -1,0 +1,151 @@
+// The test host: plays Explorer towards a deliverable. It loads the real DLL,
+// uses its exports, hands it CF_HDROP selections and shows its pages in a
+// real property sheet.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// The four exports of a loaded deliverable.
+struct Deliverable {
+    HMODULE module = nullptr;
+    HRESULT(STDAPICALLTYPE* getClassObject)(REFCLSID, REFIID, void**) = nullptr;
+    HRESULT(STDAPICALLTYPE* canUnloadNow)() = nullptr;
+    HRESULT(STDAPICALLTYPE* registerServer)() = nullptr;
+    HRESULT(STDAPICALLTYPE* unregisterServer)() = nullptr;
+
+    // Loads the DLL from the test's own folder; fails the test when an
+    // export is missing. The module stays loaded for the whole process.
+    static Deliverable Load(const wchar_t* fileName);
+
+    // Class factory -> CreateInstance -> the interface asked for.
+    HRESULT Create(REFCLSID clsid, REFIID riid, void** ppv) const;
+    // Full path of the loaded DLL.
+    std::wstring Path() const;
+};
+
+// A data object that offers exactly one format, CF_HDROP, like the shell's
+// selection handed to IShellExtInit::Initialize. Created with count 1.
+IDataObject* CreateDropDataObject(const std::vector<std::wstring>& paths);
+// A data object whose GetData always fails.
+IDataObject* CreateEmptyDataObject();
+
+// Current reference count of a COM object (AddRef followed by Release).
+ULONG RefCount(IUnknown* object);
+
+// A fresh folder under the temporary folder, removed with everything in it
+// (attributes cleared first) when the object goes away.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::wstring& Path() const { return path_; }
+    // Path of a child: Path() + "\" + name.
+    std::wstring Child(const std::wstring& name) const;
+    // Creates a subfolder (and its parents) and returns its path.
+    std::wstring MakeDir(const std::wstring& name) const;
+
+private:
+    std::wstring path_;
+};
+
+void RemoveTree(const std::wstring& path);
+
+// Files written and read as raw bytes or UTF-16 text.
+bool WriteBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadBytes(const std::wstring& path);
+// Writes text as UTF-16LE with its byte-order mark.
+bool WriteUnicodeFile(const std::wstring& path, const std::wstring& text);
+bool FileExists(const std::wstring& path);
+DWORD Attributes(const std::wstring& path);
+
+// Reads one key of a profile file through the platform; `missing` when absent.
+std::wstring ReadProfile(const std::wstring& file, const wchar_t* section, const wchar_t* key,
+                         const wchar_t* missing = L"<missing>");
+
+// Registry: the default or named string value of a key, `missing` when absent.
+std::wstring ReadRegString(HKEY root, const std::wstring& key, const wchar_t* name,
+                           const wchar_t* missing = L"<missing>");
+bool RegKeyExists(HKEY root, const std::wstring& key);
+void SetRegString(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value);
+void DeleteRegTree(HKEY root, const std::wstring& key);
+
+// Replaces the entry of module's import address table for a function of
+// `dll` (matched without case; every descriptor of that DLL is searched).
+// Returns the previous target, or null when the import was not found.
+void* PatchImport(HMODULE module, const char* dll, const char* function, void* replacement);
+void* PatchImportOrdinal(HMODULE module, const char* dll, WORD ordinal, void* replacement);
+
+// Dispatches pending messages of this thread, for up to `milliseconds`
+// or until idle after at least one pass.
+void PumpMessages(DWORD milliseconds = 50);
+
+// Waits (pumping this thread's messages) until predicate holds or the
+// timeout passes; returns whether it held.
+bool WaitFor(const std::function<bool()>& predicate, DWORD timeoutMs = 5000);
+
+// A top-level window of this process with the given title (and class when
+// given), or null.
+HWND FindProcessWindow(const wchar_t* title, const wchar_t* className = nullptr);
+
+// A modeless property sheet showing the pages an extension adds, as the
+// shell's Properties dialog does.
+class PropertySheetHost {
+public:
+    PropertySheetHost() = default;
+    ~PropertySheetHost();
+    PropertySheetHost(const PropertySheetHost&) = delete;
+    PropertySheetHost& operator=(const PropertySheetHost&) = delete;
+
+    // The callback handed to IShellPropSheetExt::AddPages (lParam = this).
+    static BOOL CALLBACK AddPage(HPROPSHEETPAGE page, LPARAM lParam);
+    // Shows the sheet with every page added so far; false on failure.
+    bool Show(const wchar_t* caption = L"Properties");
+
+    HWND Sheet() const { return sheet_; }
+    HWND CurrentPage() const;
+    size_t PageCount() const { return pages_.size(); }
+    bool ApplyEnabled() const;
+
+    // Sends PSN_APPLY through the sheet's buttons.
+    void PressApply();
+    // OK: applies and ends the sheet; Cancel: ends it. Both destroy the
+    // sheet window, which destroys the pages.
+    void PressOk();
+    void PressCancel();
+    void Destroy();
+
+private:
+    std::vector<HPROPSHEETPAGE> pages_;
+    HWND sheet_ = nullptr;
+};
+
+// Control helpers on a page.
+HWND Item(HWND page, int id);
+std::wstring WindowText(HWND window);
+void TypeText(HWND edit, const std::wstring& text);   // WM_CHAR per character
+void Click(HWND page, int id);                        // BM_CLICK
+bool IsChecked(HWND page, int id);
+bool IsEnabled(HWND page, int id);
+bool IsReadOnlyEdit(HWND page, int id);
+bool IsModified(HWND page, int id);                   // EM_GETMODIFY
+
+// Runs `answer` on a second thread as soon as a window titled `title`
+// appears (within timeoutMs), while `action` runs (and blocks in a modal
+// loop) on this thread. Returns whether the window was found.
+bool AnswerModal(const wchar_t* title, const std::function<void(HWND)>& answer,
+                 const std::function<void()>& action, DWORD timeoutMs = 10000);
+
+// Saves a picture of the window as <artifacts>\<name>.bmp when the
+// DRESS_ARTIFACTS environment variable names a folder.
+void SaveScreenshot(HWND window, const std::wstring& name);
+
+// The path as Windows sees it for a Unix path ("/tmp/x" -> "Z:\tmp\x").
+std::wstring WindowsPath(const std::wstring& path);
