@@ -1,0 +1,340 @@
+// The "Customize" page of a file's Properties dialog: the switches that make
+// the file's type use DocDress as icon and InfoTip handler, and the file's
+// own icon, InfoTip and localized label. Everything is read when the page is
+// created and written when the sheet applies it.
+#include "file_page.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <strsafe.h>
+
+#include <initializer_list>
+
+#include "chrome.h"
+#include "clsids.h"
+#include "desktop_ini.h"
+#include "extension.h"
+#include "file_store.h"
+#include "icon_chooser.h"
+#include "module.h"
+#include "picker.h"
+#include "resource.h"
+#include "type_handler.h"
+
+const DWORD FilePageHelpIds[] = {
+    IDC_ENABLE_ICONS,     1,
+    IDC_ENABLE_INFOTIPS,  2,
+    IDC_TYPE_ICON,        3,
+    IDC_ICON_GROUP,       kNoHelp,
+    IDC_ICON_TEXT,        kNoHelp,
+    IDC_CHANGE_ICON,      4,
+    IDC_DEFAULT_ICON,     5,
+    IDC_ICON_PREVIEW,     6,
+    IDC_INFOTIP_GROUP,    kNoHelp,
+    IDC_INFOTIP_TEXT,     kNoHelp,
+    IDC_INFOTIP_RESOURCE, 7,
+    IDC_INFOTIP_EDIT,     8,
+    IDC_CHANGE_INFOTIP,   9,
+    IDC_LABEL_EDIT,       10,
+    IDC_CHANGE_LABEL,     11,
+    0,                    0,
+};
+
+namespace {
+
+const PageChrome kFilePageChrome = {IDB_BANNER, FilePageHelpIds, L"::/DocDress.txt"};
+
+void EnableControl(HWND dialog, int id, BOOL enable)
+{
+    EnableWindow(GetDlgItem(dialog, id), enable);
+}
+
+bool IsControlEnabled(HWND dialog, int id)
+{
+    return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE;
+}
+
+void EnableInfoTipGroup(HWND dialog, BOOL enable)
+{
+    for (int id : {IDC_INFOTIP_GROUP, IDC_INFOTIP_TEXT, IDC_INFOTIP_RESOURCE, IDC_INFOTIP_EDIT, IDC_CHANGE_INFOTIP})
+        EnableControl(dialog, id, enable);
+}
+
+void EnableIconGroup(HWND dialog, BOOL enable)
+{
+    for (int id : {IDC_ICON_GROUP, IDC_ICON_TEXT, IDC_CHANGE_ICON, IDC_DEFAULT_ICON})
+        EnableControl(dialog, id, enable);
+}
+
+BOOL CALLBACK DisableChild(HWND child, LPARAM)
+{
+    EnableWindow(child, FALSE);
+    return TRUE;
+}
+
+// The page can only work on a file named by its full path; without one
+// there is no settings file and no file type.
+bool HasFile(const PageContext& context)
+{
+    return IsFullFilePath(context.itemPath);
+}
+
+// Whether the file's own icon, InfoTip and label can be kept: the profile
+// format cannot hold every file name.
+bool HasFileEntries(const PageContext& context)
+{
+    return HasFile(context) && CanHoldFileEntries(context.itemPath);
+}
+
+void SetEditModified(HWND dialog, int id, BOOL modified)
+{
+    SendDlgItemMessageW(dialog, id, EM_SETMODIFY, modified, 0);
+}
+
+bool IsEditModified(HWND dialog, int id)
+{
+    return SendDlgItemMessageW(dialog, id, EM_GETMODIFY, 0, 0) != 0;
+}
+
+// Applies a handler state to its switch and, when the switch cannot be
+// used, to the group of controls that depends on it.
+void ShowHandlerState(HWND dialog, HandlerState state, int switchId, void (*enableGroup)(HWND, BOOL))
+{
+    if (state == RegisteredHere) {
+        CheckDlgButton(dialog, switchId, BST_CHECKED);
+    } else if (state == Unavailable) {
+        EnableControl(dialog, switchId, FALSE);
+        enableGroup(dialog, FALSE);
+    }
+}
+
+void ShowTypeIcon(HWND dialog, PageContext& context)
+{
+    WCHAR location[MAX_PATH];
+    int index = 0;
+    if (FAILED(GetTypeDefaultIcon(context.itemPath, location, ARRAYSIZE(location), &index)))
+        return;
+    HICON icon = ExtractIconW(ModuleInstance, location, static_cast<UINT>(index));
+    // 1: the file holds no icons at all.
+    if (icon == reinterpret_cast<HICON>(1))
+        icon = nullptr;
+    context.typeIcon = icon;
+    SendDlgItemMessageW(dialog, IDC_TYPE_ICON, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
+}
+
+void OnInitDialog(HWND dialog, PageContext& context)
+{
+    if (!HasFile(context)) {
+        EnumChildWindows(dialog, DisableChild, 0);
+        return;
+    }
+
+    SHFILEINFOW info = {};
+    if (SHGetFileInfoW(context.itemPath, 0, &info, sizeof(info), SHGFI_TYPENAME) && info.szTypeName[0])
+        SetDlgItemTextW(dialog, IDC_TYPE_GROUP, info.szTypeName);
+    ShowTypeIcon(dialog, context);
+
+    PCWSTR extension = GetFileExtension(context.itemPath);
+    ShowHandlerState(dialog, QueryTypeHandler(extension, kInfoTipHandlerKey, DOCDRESS_CLSID_STRING),
+                     IDC_ENABLE_INFOTIPS, EnableInfoTipGroup);
+    ShowHandlerState(dialog, QueryTypeHandler(extension, kIconHandlerKey, DOCDRESS_CLSID_STRING), IDC_ENABLE_ICONS,
+                     EnableIconGroup);
+    if (!IsControlEnabled(dialog, IDC_ENABLE_INFOTIPS) && !IsControlEnabled(dialog, IDC_ENABLE_ICONS)) {
+        EnableControl(dialog, IDC_TYPE_GROUP, FALSE);
+        EnableControl(dialog, IDC_SWITCH_TEXT, FALSE);
+    }
+    if (!CanWriteTypeKey(extension)) {
+        for (int id : {IDC_TYPE_GROUP, IDC_SWITCH_TEXT, IDC_ENABLE_INFOTIPS, IDC_ENABLE_ICONS})
+            EnableControl(dialog, id, FALSE);
+        ShowWindow(GetDlgItem(dialog, IDC_ADMIN_NOTICE), SW_SHOW);
+    }
+
+    // The file's own settings; none are read for a name the settings file
+    // cannot hold, since they would be another file's.
+    ReadFileIconForPage(context.itemPath, context.iconFile, &context.iconIndex);
+    if (context.iconFile[0] != L'\0')
+        UpdateIconPreview(dialog, context.iconFile, context.iconIndex, &context.previewIcon, IDC_ICON_PREVIEW);
+
+    ReadFileSetting(context.itemPath, L"InfoTip", L"", context.infoTip, ARRAYSIZE(context.infoTip));
+    if (context.infoTip[0] == L'@') {
+        HWND edit = GetDlgItem(dialog, IDC_INFOTIP_EDIT);
+        SendMessageW(edit, EM_SETREADONLY, TRUE, 0);
+        ShowIndirectString(edit, context.infoTip);
+        CheckDlgButton(dialog, IDC_INFOTIP_RESOURCE, BST_CHECKED);
+        EnableControl(dialog, IDC_CHANGE_INFOTIP, TRUE);
+    } else {
+        SetDlgItemTextW(dialog, IDC_INFOTIP_EDIT, context.infoTip);
+    }
+    SetEditModified(dialog, IDC_INFOTIP_EDIT, FALSE);
+
+    context.label[0] = L'\0';
+    ReadFileLabel(context.itemPath, context.label);
+    if (context.label[0] != L'\0')
+        ShowIndirectString(GetDlgItem(dialog, IDC_LABEL_EDIT), context.label);
+    SetEditModified(dialog, IDC_LABEL_EDIT, FALSE);
+
+    WCHAR settingsPath[MAX_PATH];
+    if (!GetFileSettingsPath(context.itemPath, settingsPath) || !ProbeDesktopIni(settingsPath)) {
+        EnableControl(dialog, IDC_ENABLE_INFOTIPS, FALSE);
+        EnableControl(dialog, IDC_ENABLE_ICONS, FALSE);
+        EnableInfoTipGroup(dialog, FALSE);
+        EnableIconGroup(dialog, FALSE);
+    }
+
+    if (!HasFileEntries(context)) {
+        EnableInfoTipGroup(dialog, FALSE);
+        EnableIconGroup(dialog, FALSE);
+        EnableControl(dialog, IDC_LABEL_EDIT, FALSE);
+        EnableControl(dialog, IDC_CHANGE_LABEL, FALSE);
+    }
+}
+
+// "Change..." of the label or the InfoTip: the string picker on a copy of the
+// value, taken over unless the user cancelled.
+void PickString(HWND dialog, PWSTR value, int editId)
+{
+    WCHAR work[MAX_PATH];
+    StringCchCopyW(work, ARRAYSIZE(work), value);
+    if (PickStringResource(dialog, work, ARRAYSIZE(work)) == 0)
+        return;
+    StringCchCopyW(value, MAX_PATH, work);
+    HWND edit = GetDlgItem(dialog, editId);
+    if (value[0] != L'\0')
+        ShowIndirectString(edit, value);
+    else
+        SetWindowTextW(edit, L"");
+    SetEditModified(dialog, editId, TRUE);
+    MarkPageChanged(dialog);
+}
+
+void OnInfoTipModeChanged(HWND dialog, PageContext& context)
+{
+    HWND edit = GetDlgItem(dialog, IDC_INFOTIP_EDIT);
+    if (IsDlgButtonChecked(dialog, IDC_INFOTIP_RESOURCE) == BST_CHECKED) {
+        GetWindowTextW(edit, context.infoTip, ARRAYSIZE(context.infoTip));
+        SendMessageW(edit, EM_SETREADONLY, TRUE, 0);
+        ShowIndirectString(edit, context.infoTip);
+        EnableControl(dialog, IDC_CHANGE_INFOTIP, TRUE);
+    } else {
+        SendMessageW(edit, EM_SETREADONLY, FALSE, 0);
+        SetWindowTextW(edit, context.infoTip);
+        EnableControl(dialog, IDC_CHANGE_INFOTIP, FALSE);
+    }
+    SetEditModified(dialog, IDC_INFOTIP_EDIT, TRUE);
+}
+
+void OnCommand(HWND dialog, PageContext& context, WORD id)
+{
+    if (!HasFileEntries(context))
+        return;
+    switch (id) {
+    case IDC_CHANGE_ICON:
+        ChooseIcon(dialog, context.iconFile, &context.iconIndex, &context.previewIcon, IDC_ICON_PREVIEW);
+        break;
+    case IDC_DEFAULT_ICON:
+        ResetIcon(dialog, context.iconFile, &context.iconIndex, &context.previewIcon, IDC_ICON_PREVIEW);
+        break;
+    case IDC_CHANGE_LABEL:
+        PickString(dialog, context.label, IDC_LABEL_EDIT);
+        break;
+    case IDC_CHANGE_INFOTIP:
+        PickString(dialog, context.infoTip, IDC_INFOTIP_EDIT);
+        break;
+    case IDC_INFOTIP_RESOURCE:
+        OnInfoTipModeChanged(dialog, context);
+        break;
+    }
+}
+
+// Switches a type's handler of one kind, if its switch may be used.
+void ApplySwitch(HWND dialog, int switchId, PCWSTR extension, PCWSTR handlerKeyName)
+{
+    if (!IsControlEnabled(dialog, switchId))
+        return;
+    bool on = IsDlgButtonChecked(dialog, switchId) == BST_CHECKED;
+    SetTypeHandler(extension, handlerKeyName, on ? DOCDRESS_CLSID_STRING : nullptr);
+}
+
+void WriteFileEntries(HWND dialog, PageContext& context)
+{
+    WCHAR settingsPath[MAX_PATH];
+    if (!GetFileSettingsPath(context.itemPath, settingsPath))
+        return;
+    DWORD savedAttributes = BeginDesktopIniUpdate(settingsPath);
+    WriteFileIcon(context.itemPath, context.iconFile, context.iconIndex);
+    if (IsEditModified(dialog, IDC_INFOTIP_EDIT)) {
+        if (IsDlgButtonChecked(dialog, IDC_INFOTIP_RESOURCE) != BST_CHECKED)
+            GetDlgItemTextW(dialog, IDC_INFOTIP_EDIT, context.infoTip, ARRAYSIZE(context.infoTip));
+        WriteFileSetting(context.itemPath, L"InfoTip", context.infoTip);
+    }
+    if (IsEditModified(dialog, IDC_LABEL_EDIT))
+        WriteFileLabel(context.itemPath, context.label);
+    EndFileSettingsUpdate(settingsPath, savedAttributes);
+}
+
+// Makes the shell show the change: the file's image in the system image
+// list, the file in the views that show it, and the type registrations.
+void RefreshShell(const PageContext& context)
+{
+    SHFILEINFOW info = {};
+    SHGetFileInfoW(context.itemPath, 0, &info, sizeof(info), SHGFI_SYSICONINDEX);
+    SHUpdateImageW(context.iconFile, context.iconIndex, GIL_DONTCACHE, info.iIcon);
+    SHChangeNotify(SHCNE_RENAMEITEM, SHCNF_PATHW | SHCNF_FLUSH, context.itemPath, context.itemPath);
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST | SHCNF_FLUSH, nullptr, nullptr);
+}
+
+void OnApply(HWND dialog, PageContext& context)
+{
+    if (!HasFile(context))
+        return;
+    PCWSTR extension = GetFileExtension(context.itemPath);
+    ApplySwitch(dialog, IDC_ENABLE_INFOTIPS, extension, kInfoTipHandlerKey);
+    ApplySwitch(dialog, IDC_ENABLE_ICONS, extension, kIconHandlerKey);
+    if (HasFileEntries(context))
+        WriteFileEntries(dialog, context);
+    RefreshShell(context);
+}
+
+void OnDestroy(PageContext& context)
+{
+    if (context.typeIcon) {
+        DestroyIcon(context.typeIcon);
+        context.typeIcon = nullptr;
+    }
+    if (context.previewIcon) {
+        DestroyIcon(context.previewIcon);
+        context.previewIcon = nullptr;
+    }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK FilePageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    PageContext* context = GetPageContext(dialog, message, lParam);
+    if (!context)
+        return FALSE;
+    if (HandleChromeMessage(dialog, message, wParam, lParam, kFilePageChrome))
+        return FALSE;
+
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInitDialog(dialog, *context);
+        break;
+    case WM_COMMAND:
+        OnCommand(dialog, *context, LOWORD(wParam));
+        break;
+    case WM_NOTIFY:
+        if (reinterpret_cast<const NMHDR*>(lParam)->code == static_cast<UINT>(PSN_APPLY)) {
+            OnApply(dialog, *context);
+            SetWindowLongPtrW(dialog, DWLP_MSGRESULT, PSNRET_NOERROR);
+        }
+        break;
+    case WM_DESTROY:
+        OnDestroy(*context);
+        break;
+    }
+    return FALSE;
+}
