@@ -1,6 +1,7 @@
 // DocDress's handlers under load, as Explorer uses them: eight threads, each
 // in its own apartment with its own objects, ask for icon locations and tips
-// of many files while the same Desktop.ini is rewritten through the store.
+// of many files while the same Desktop.ini is rewritten through the store,
+// and then through the file page.
 // Every answer must be the old or the new value of its file, every object
 // must be released and every tip freed by the caller exactly once.
 #include <windows.h>
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -22,6 +24,8 @@
 #include "file_types.h"
 #include "handler_support.h"
 #include "host.h"
+#include "page_support.h"
+#include "resource.h"
 
 namespace {
 
@@ -71,117 +75,193 @@ void WriteValues(const Expected& file, bool fresh)
     EndFileSettingsUpdate(settingsPath, saved);
 }
 
-TEST(HandlersUnderLoad, EveryAnswerIsOldOrNewAndNothingLeaks)
-{
-    ScratchTypes types;
-    std::wstring extension = types.Make(L"load", nullptr, L"C:\\Icons\\set.dll,3");
-    TempDir dir;
-    std::vector<Expected> files;
-    for (int i = 0; i < kFiles; ++i) {
-        Expected file;
-        file.path = dir.Child(L"file" + std::to_wstring(i) + extension);
-        HANDLE handle = CreateFileW(file.path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(handle, INVALID_HANDLE_VALUE);
-        CloseHandle(handle);
-        SHFILEINFOW info = {};
-        SHGetFileInfoW(file.path.c_str(), 0, &info, sizeof(info), SHGFI_DISPLAYNAME | SHGFI_TYPENAME);
-        file.nameAndType = std::wstring(info.szDisplayName) + L"\r\nType: " + info.szTypeName;
-        file.oldIcon = L"C:\\Old icons\\" + std::to_wstring(i) + L".ico";
-        file.newIcon = L"C:\\New icons\\" + std::to_wstring(i) + L".ico";
-        file.oldTip = L"Old tip of file " + std::to_wstring(i);
-        file.newTip = L"New tip of file " + std::to_wstring(i);
-        file.index = i - 20;
-        WriteValues(file, false);
-        files.push_back(file);
+// A folder of files of a scratch type, each with its old values written.
+class LoadFolder {
+public:
+    LoadFolder()
+    {
+        extension_ = types_.Make(L"load", nullptr, L"C:\\Icons\\set.dll,3");
+        for (int i = 0; i < kFiles; ++i) {
+            Expected file;
+            file.path = dir_.Child(L"file" + std::to_wstring(i) + extension_);
+            HANDLE handle = CreateFileW(file.path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            EXPECT_NE(handle, INVALID_HANDLE_VALUE);
+            CloseHandle(handle);
+            SHFILEINFOW info = {};
+            SHGetFileInfoW(file.path.c_str(), 0, &info, sizeof(info), SHGFI_DISPLAYNAME | SHGFI_TYPENAME);
+            file.nameAndType = std::wstring(info.szDisplayName) + L"\r\nType: " + info.szTypeName;
+            file.oldIcon = L"C:\\Old icons\\" + std::to_wstring(i) + L".ico";
+            file.newIcon = L"C:\\New icons\\" + std::to_wstring(i) + L".ico";
+            file.oldTip = L"Old tip of file " + std::to_wstring(i);
+            file.newTip = L"New tip of file " + std::to_wstring(i);
+            file.index = i - 20;
+            WriteValues(file, false);
+            files.push_back(file);
+        }
     }
+    std::vector<Expected> files;
 
-    AllocatorSpy spy(Dll().module);
+private:
+    ScratchTypes types_;
+    TempDir dir_;
+    std::wstring extension_;
+};
+
+// What the readers saw.
+struct Tally {
     Failures failures;
     std::atomic<long> tips{0}, icons{0}, fresh{0};
-    std::atomic<bool> readersDone{false};
+    std::atomic<int> readersDone{0};
+};
+
+// One reader: its own apartment, its own object per request, as Explorer's
+// background threads do; every tip freed through the spy.
+void ReadEverything(int thread, const std::vector<Expected>& files, SpyMalloc* allocator, Tally* tally)
+{
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+        tally->failures.Add(L"CoInitializeEx failed");
+        ++tally->readersDone;
+        return;
+    }
+    for (int round = 0; round < kRounds; ++round) {
+        for (int n = 0; n < kFiles; ++n) {
+            const Expected& file = files[(n + thread * 5) % kFiles];
+            IPersistFile* persist = nullptr;
+            if (FAILED(Dll().Create(CLSID_DocDress, IID_IPersistFile, reinterpret_cast<void**>(&persist)))) {
+                tally->failures.Add(L"CreateInstance failed");
+                continue;
+            }
+            persist->Load(file.path.c_str(), STGM_READ);
+            IExtractIconW* extract = nullptr;
+            IQueryInfo* query = nullptr;
+            persist->QueryInterface(IID_IExtractIconW, reinterpret_cast<void**>(&extract));
+            persist->QueryInterface(IID_IQueryInfo, reinterpret_cast<void**>(&query));
+
+            WCHAR location[MAX_PATH] = L"";
+            int index = 0;
+            UINT flags = 0;
+            HRESULT hr = extract->GetIconLocation(GIL_FORSHELL, location, MAX_PATH, &index, &flags);
+            if (hr != S_OK || (location != file.oldIcon && location != file.newIcon) || index != file.index ||
+                flags != GIL_DONTCACHE)
+                tally->failures.Add(L"icon of " + file.path + L": " + location + L"," + std::to_wstring(index));
+            ++tally->icons;
+            if (location == file.newIcon)
+                ++tally->fresh;
+
+            LPWSTR tip = nullptr;
+            hr = query->GetInfoTip(QITIPF_DEFAULT, &tip);
+            if (hr != S_OK || !tip) {
+                tally->failures.Add(L"no tip for " + file.path);
+            } else {
+                std::wstring text = tip;
+                if (text != file.oldTip + L"\r\n" + file.nameAndType && text != file.newTip + L"\r\n" + file.nameAndType)
+                    tally->failures.Add(L"tip of " + file.path + L": " + text);
+                allocator->Free(tip);
+                ++tally->tips;
+            }
+            query->Release();
+            extract->Release();
+            persist->Release();
+        }
+    }
+    CoUninitialize();
+    ++tally->readersDone;
+}
+
+void ExpectClean(const Tally& tally, AllocatorSpy& spy, bool expectFresh)
+{
+    EXPECT_EQ(tally.failures.Count(), 0) << "first: " << testing::PrintToString(const_cast<Failures&>(tally.failures).First());
+    EXPECT_EQ(tally.icons, kThreads * kRounds * kFiles);
+    EXPECT_EQ(tally.tips, kThreads * kRounds * kFiles);
+    if (expectFresh) {
+        // The readers really met the writer's changes.
+        EXPECT_GT(tally.fresh, 0);
+        EXPECT_LT(tally.fresh, tally.icons);
+    }
+    // Every tip allocated was freed by its caller exactly once.
+    EXPECT_EQ(spy.spy.allocations, tally.tips);
+    EXPECT_EQ(spy.spy.frees, tally.tips);
+    EXPECT_EQ(spy.spy.strayFrees, 0);
+    EXPECT_EQ(spy.spy.LiveBlocks(), 0u);
+    EXPECT_EQ(spy.spy.references, 0);
+    EXPECT_EQ(spy.coTaskMemAllocCalls, 0);
+}
+
+TEST(HandlersUnderLoad, WhileTheStoreRewritesTheFile)
+{
+    LoadFolder folder;
+    AllocatorSpy spy(Dll().module);
+    Tally tally;
 
     std::thread writer([&] {
         bool next = true;
         int passes = 0;
-        while (!readersDone || passes < 2) {
-            for (const Expected& file : files)
+        while (tally.readersDone < kThreads || passes < 2) {
+            for (const Expected& file : folder.files)
                 WriteValues(file, next);
             next = !next;
             ++passes;
         }
     });
-
     std::vector<std::thread> readers;
-    for (int t = 0; t < kThreads; ++t) {
-        readers.emplace_back([&, t] {
-            if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
-                failures.Add(L"CoInitializeEx failed");
-                return;
-            }
-            for (int round = 0; round < kRounds; ++round) {
-                for (int n = 0; n < kFiles; ++n) {
-                    const Expected& file = files[(n + t * 5) % kFiles];
-                    IPersistFile* persist = nullptr;
-                    if (FAILED(Dll().Create(CLSID_DocDress, IID_IPersistFile, reinterpret_cast<void**>(&persist)))) {
-                        failures.Add(L"CreateInstance failed");
-                        continue;
-                    }
-                    persist->Load(file.path.c_str(), STGM_READ);
-                    IExtractIconW* extract = nullptr;
-                    IQueryInfo* query = nullptr;
-                    persist->QueryInterface(IID_IExtractIconW, reinterpret_cast<void**>(&extract));
-                    persist->QueryInterface(IID_IQueryInfo, reinterpret_cast<void**>(&query));
+    for (int t = 0; t < kThreads; ++t)
+        readers.emplace_back(ReadEverything, t, std::cref(folder.files), &spy.spy, &tally);
+    for (auto& reader : readers)
+        reader.join();
+    writer.join();
 
-                    WCHAR location[MAX_PATH] = L"";
-                    int index = 0;
-                    UINT flags = 0;
-                    HRESULT hr = extract->GetIconLocation(GIL_FORSHELL, location, MAX_PATH, &index, &flags);
-                    if (hr != S_OK || (location != file.oldIcon && location != file.newIcon) ||
-                        index != file.index || flags != GIL_DONTCACHE)
-                        failures.Add(L"icon of " + file.path + L": " + location + L"," + std::to_wstring(index));
-                    ++icons;
-                    if (location == file.newIcon)
-                        ++fresh;
+    ExpectClean(tally, spy, true);
+    // Every object was released.
+    EXPECT_EQ(Dll().canUnloadNow(), S_OK);
+}
 
-                    LPWSTR tip = nullptr;
-                    hr = query->GetInfoTip(QITIPF_DEFAULT, &tip);
-                    if (hr != S_OK || !tip) {
-                        failures.Add(L"no tip for " + file.path);
-                    } else {
-                        std::wstring text = tip;
-                        if (text != file.oldTip + L"\r\n" + file.nameAndType &&
-                            text != file.newTip + L"\r\n" + file.nameAndType)
-                            failures.Add(L"tip of " + file.path + L": " + text);
-                        spy.spy.Free(tip);
-                        ++tips;
-                    }
-                    query->Release();
-                    extract->Release();
-                    persist->Release();
-                }
-            }
-            CoUninitialize();
-        });
+TEST(HandlersUnderLoad, WhileThePageApplies)
+{
+    LoadFolder folder;
+    AllocatorSpy spy(Dll().module);
+    ShellDoubles shell(Dll().module);
+    Tally tally;
+
+    // This thread is the Properties dialogs': the pages of eight files are
+    // open before the readers start, and are applied again and again with
+    // the other icon and tip while they read.
+    const size_t kPages = 8;
+    std::vector<std::unique_ptr<FilePageHost>> pages;
+    for (size_t i = 0; i < kPages; ++i) {
+        std::vector<std::wstring> selection = {folder.files[i].path};
+        pages.push_back(std::make_unique<FilePageHost>(Dll(), &selection));
+        ASSERT_NE(pages.back()->Page(), nullptr);
+    }
+    std::vector<std::thread> readers;
+    for (int t = 0; t < kThreads; ++t)
+        readers.emplace_back(ReadEverything, t, std::cref(folder.files), &spy.spy, &tally);
+    int applies = 0;
+    bool next = true;
+    while (tally.readersDone < kThreads || applies < 2 * static_cast<int>(kPages)) {
+        size_t i = static_cast<size_t>(applies) % kPages;
+        const Expected& file = folder.files[i];
+        HWND page = pages[i]->Page();
+        shell.calls.pickResult = 1;
+        shell.calls.pickPath = next ? file.newIcon : file.oldIcon;
+        shell.calls.pickIndex = file.index;
+        SendMessageW(GetDlgItem(page, IDC_CHANGE_ICON), BM_CLICK, 0, 0);
+        HWND edit = GetDlgItem(page, IDC_INFOTIP_EDIT);
+        SendMessageW(edit, EM_SETSEL, 0, -1);
+        SendMessageW(edit, WM_CLEAR, 0, 0);
+        TypeText(edit, next ? file.newTip : file.oldTip);
+        pages[i]->Sheet().PressApply();
+        ++applies;
+        if (i == kPages - 1)
+            next = !next;
     }
     for (auto& reader : readers)
         reader.join();
-    readersDone = true;
-    writer.join();
+    for (auto& page : pages)
+        page->Sheet().PressCancel();
+    pages.clear();
 
-    EXPECT_EQ(failures.Count(), 0) << "first: " << testing::PrintToString(failures.First());
-    EXPECT_EQ(icons, kThreads * kRounds * kFiles);
-    EXPECT_EQ(tips, kThreads * kRounds * kFiles);
-    // The readers really met the writer's changes.
-    EXPECT_GT(fresh, 0);
-    EXPECT_LT(fresh, icons);
-    // Every tip allocated was freed by its caller exactly once.
-    EXPECT_EQ(spy.spy.allocations, tips);
-    EXPECT_EQ(spy.spy.frees, tips);
-    EXPECT_EQ(spy.spy.strayFrees, 0);
-    EXPECT_EQ(spy.spy.LiveBlocks(), 0u);
-    EXPECT_EQ(spy.spy.references, 0);
-    EXPECT_EQ(spy.coTaskMemAllocCalls, 0);
-    // Every object was released.
+    EXPECT_GE(applies, 2 * static_cast<int>(kPages));
+    ExpectClean(tally, spy, true);
     EXPECT_EQ(Dll().canUnloadNow(), S_OK);
 }
 
