@@ -159,6 +159,7 @@ TEST_F(FilePage, ATypeWithoutHandlersOffersBothSwitches)
     EXPECT_EQ(TypeName(file), L"Scratch type page");
     EXPECT_NE(ShownIcon(page, IDC_TYPE_ICON), nullptr) << "no type icon";
     EXPECT_EQ(ShownIcon(page, IDC_ICON_PREVIEW), nullptr);
+    PumpMessages(200);
     SaveScreenshot(host->Sheet().Sheet(), L"docdress_file_page");
 
     // Cancel writes nothing, not even a switch that was checked.
@@ -258,9 +259,35 @@ TEST_F(FilePage, AFileWithoutExtensionCanOnlyBeLabelled)
     Cancel();
 }
 
+TEST_F(FilePage, AnExtensionWithoutProgIdOffersItsSwitchesButWritesNoType)
+{
+    // The extension key exists (so it can be written) but names no type:
+    // both switches are offered, and switching on writes nothing anywhere.
+    std::wstring bare = types.Name(L".ddbare");
+    SetRegString(HKEY_CLASSES_ROOT, bare, nullptr, L"");
+    std::wstring item = dir.Child(L"data" + bare);
+    ASSERT_TRUE(Touch(item));
+    HWND page = Open(item);
+    EXPECT_TRUE(IsEnabled(page, IDC_ENABLE_ICONS));
+    EXPECT_TRUE(IsEnabled(page, IDC_ENABLE_INFOTIPS));
+    EXPECT_FALSE(IsChecked(page, IDC_ENABLE_ICONS));
+    EXPECT_FALSE(IsShown(page, IDC_ADMIN_NOTICE));
+    ExpectGroup(page, kIconGroup, true, "icon group");
+    Click(page, IDC_ENABLE_ICONS);
+    Click(page, IDC_ENABLE_INFOTIPS);
+    Ok();
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L"ShellEx"));
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, bare + L"\\ShellEx"));
+    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, bare, nullptr), L"");
+    page = Open(item);
+    EXPECT_FALSE(IsChecked(page, IDC_ENABLE_ICONS));
+    Cancel();
+}
+
 TEST_F(FilePage, AnExtensionWithoutKeyShowsTheNoticeToEveryone)
 {
-    std::wstring unknown = dir.Child(L"data" + types.Name(L".ddqqq"));
+    std::wstring unknownExtension = types.Name(L".ddqqq");
+    std::wstring unknown = dir.Child(L"data" + unknownExtension);
     ASSERT_TRUE(Touch(unknown));
     HWND page = Open(unknown);
     EXPECT_TRUE(IsShown(page, IDC_ADMIN_NOTICE));
@@ -273,11 +300,9 @@ TEST_F(FilePage, AnExtensionWithoutKeyShowsTheNoticeToEveryone)
     ExpectGroup(page, kInfoTipGroup, true, "InfoTip group");
     TypeText(Item(page, IDC_INFOTIP_EDIT), L"Unknown data");
     Ok();
-    EXPECT_EQ(ReadProfile(dir.Child(L"Desktop.ini"), (L"data" + extension.substr(0, 0) +
-                                                     unknown.substr(unknown.rfind(L'.'))).c_str(), L"InfoTip"),
-              L"Unknown data");
+    EXPECT_EQ(ReadProfile(ini, (L"data" + unknownExtension).c_str(), L"InfoTip"), L"Unknown data");
     // No type came into being.
-    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, unknown.substr(unknown.rfind(L'.'))));
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, unknownExtension));
 }
 
 // The DLL's registry opens as a user without write access to one extension
