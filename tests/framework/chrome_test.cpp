@@ -556,33 +556,6 @@ TEST(DrawKeyedBitmap, KeyPixelsLeaveTheSurfaceAndLogoPixelsAreDrawnUnchanged)
     DeleteObject(bitmap);
 }
 
-TEST(DrawKeyedBitmap, DrawsPartlyOutsideTheSurfaceWithoutTouchingTheRest)
-{
-    BannerImage banner = ReadBanner(DirDress().module, kDirDressBannerId);
-    ASSERT_TRUE(banner.Valid());
-    HBITMAP bitmap = LoadBitmapW(DirDress().module, MAKEINTRESOURCEW(kDirDressBannerId));
-    ASSERT_NE(bitmap, nullptr);
-    const int width = 100, height = 12, left = -60, top = -5;
-    Surface surface(width, height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            surface.SetPixelColour(x, y, Pattern(x, y));
-
-    DrawKeyedBitmap(surface.Dc(), bitmap, left, top, kMagenta);
-
-    int wrong = 0;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            int bx = x - left, by = y - top;
-            bool inside = bx < 150 && by < 16;
-            COLORREF expected = inside && !banner.IsKey(bx, by) ? banner.Colour(bx, by) : Pattern(x, y);
-            wrong += surface.Pixel(x, y) != expected;
-        }
-    }
-    EXPECT_EQ(wrong, 0);
-    DeleteObject(bitmap);
-}
-
 TEST_F(DirDressChrome, PagePaintsTheBannerTenPixelsInFromItsLowerRightCorner)
 {
     BannerImage banner = ReadBanner(DirDress().module, kDirDressBannerId);

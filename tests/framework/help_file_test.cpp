@@ -172,18 +172,4 @@ TEST(HelpFile, EveryTopicOfEveryTableHasAPopupInItsDialogsTopicFile)
     }
 }
 
-TEST(HelpFile, TablesEndWithAZeroPairAndNameEachControlOnce)
-{
-    for (const DialogHelp& dialog : kDialogs) {
-        std::set<DWORD> controls;
-        const DWORD* pair = dialog.helpIds;
-        for (; pair[0] != 0; pair += 2) {
-            EXPECT_TRUE(controls.insert(pair[0]).second) << dialog.table << " names control " << pair[0] << " twice";
-            EXPECT_NE(pair[0], 65535u) << dialog.table << " names a text without id";
-            EXPECT_NE(pair[1], 0u) << dialog.table << ": control " << pair[0];
-        }
-        EXPECT_EQ(pair[1], 0u) << dialog.table;
-    }
-}
-
 }  // namespace
