@@ -20,9 +20,6 @@ wine_session_start() {
     WINE_SESSION_PREFIX=$(mktemp -d /tmp/dress-wine.XXXXXX)
     export WINEPREFIX=$WINE_SESSION_PREFIX
     wineboot -i >/dev/null 2>&1
-    # Without a window manager Wine waits two seconds for every managed
-    # top-level window that is hidden or destroyed; unmanaged ones go at once.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     # Windows has these handler lists; a bare Wine prefix does not, and the
     # extensions' registration opens them without creating them.
     local key
