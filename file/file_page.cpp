@@ -17,34 +17,16 @@
 #include "desktop_ini.h"
 #include "extension.h"
 #include "file_store.h"
+#include "help_ids.h"
 #include "icon_chooser.h"
 #include "module.h"
 #include "picker.h"
 #include "resource.h"
 #include "type_handler.h"
 
-const DWORD FilePageHelpIds[] = {
-    IDC_ENABLE_ICONS,     1,
-    IDC_ENABLE_INFOTIPS,  2,
-    IDC_TYPE_ICON,        3,
-    IDC_ICON_GROUP,       kNoHelp,
-    IDC_ICON_TEXT,        kNoHelp,
-    IDC_CHANGE_ICON,      4,
-    IDC_DEFAULT_ICON,     5,
-    IDC_ICON_PREVIEW,     6,
-    IDC_INFOTIP_GROUP,    kNoHelp,
-    IDC_INFOTIP_TEXT,     kNoHelp,
-    IDC_INFOTIP_RESOURCE, 7,
-    IDC_INFOTIP_EDIT,     8,
-    IDC_CHANGE_INFOTIP,   9,
-    IDC_LABEL_EDIT,       10,
-    IDC_CHANGE_LABEL,     11,
-    0,                    0,
-};
-
 namespace {
 
-const PageChrome kFilePageChrome = {IDB_BANNER, FilePageHelpIds, L"::/DocDress.txt"};
+const PageChrome kFilePageChrome = {IDB_BANNER, FilePageHelpIds, kDocDressTopicFile};
 
 void EnableControl(HWND dialog, int id, BOOL enable)
 {

@@ -6,6 +6,3 @@
 // Template 102: the file type's handler switches and the file's own icon,
 // InfoTip and localized label.
 INT_PTR CALLBACK FilePageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Help topics of the page's controls inside "::/DocDress.txt".
-extern const DWORD FilePageHelpIds[];
