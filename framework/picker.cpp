@@ -342,6 +342,8 @@ int FindStringItem(HWND list, UINT identifier)
 
 void ResolveIndirectString(PCWSTR indirect, PWSTR text)
 {
+    if (!text)
+        return;
     text[0] = L'\0';
     IndirectParts parts;
     if (!SplitIndirectString(indirect, STRSAFE_MAX_CCH, &parts) || !parts.hasIdentifier)

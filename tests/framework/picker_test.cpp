@@ -643,34 +643,57 @@ TEST(PickerLoading, WarningHoldsTheLongestTypedPath)
     EXPECT_EQ(L"Unable to open file " + typed + L".", message);
 }
 
+// "Browse...": types the path into the open dialog's file name box and
+// presses "Open", as a user does; false when no file dialog came up.
+bool BrowseTo(HWND picker, const std::wstring& path, std::wstring* seeded, const wchar_t* screenshot = nullptr)
+{
+    PressLater(picker, IDC_PICKER_BROWSE);
+    HWND dialog = nullptr;
+    if (!WaitFor([&] { return (dialog = FindFileDialog()) != nullptr; }, kWait))
+        return false;
+    if (screenshot)
+        SaveScreenshot(dialog, screenshot);
+    HWND name = FileNameBox(dialog);
+    *seeded = WindowText(name);
+    SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    return WaitFor([&] { return !FindFileDialog(); }, kWait);
+}
+
 TEST(PickerLoading, BrowseListsTheChosenModule)
 {
     std::wstring seeded;
     PickerView after;
-    bool dialogShown = false;
+    bool browsed = false;
     PickerRun run = RunPicker(Indirect(StringsDll(), 1), [&](HWND picker) {
-        PressLater(picker, IDC_PICKER_BROWSE);
-        HWND dialog = nullptr;
-        if (!WaitFor([&] { return (dialog = FindFileDialog()) != nullptr; }, kWait))
-            return;
-        dialogShown = true;
-        SaveScreenshot(dialog, L"string_picker_browse");
-        HWND name = FileNameBox(dialog);
-        seeded = WindowText(name);
-        SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(HashBlockDll().c_str()));
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-        WaitFor([&] { return !FindFileDialog() && ListItems(picker) == HashBlockItems(); }, kWait);
+        browsed = BrowseTo(picker, HashBlockDll(), &seeded, L"string_picker_browse");
+        WaitFor([&] { return ListItems(picker) == HashBlockItems(); }, kWait);
         after = Look(picker);
         Select(picker, IndexOf(HashBlockItems(), 1));
         Press(picker, IDOK);
     });
-    ASSERT_TRUE(dialogShown);
+    ASSERT_TRUE(browsed);
+    // The dialog starts from the module the list shows.
     EXPECT_NE(std::wstring::npos, seeded.find(L"picker_strings.dll"));
     EXPECT_EQ(HashBlockDll(), after.path);
     EXPECT_EQ(HashBlockItems(), after.items);
     EXPECT_EQ(-1, after.selection);
     EXPECT_EQ(1, run.result);
     EXPECT_EQ(Indirect(HashBlockDll(), 1), run.text);
+
+    // Seeded with the default module's unexpanded path, the dialog still
+    // comes up and returns the chosen file.
+    PickerView fromDefault;
+    browsed = false;
+    RunPicker(L"", [&](HWND picker) {
+        browsed = BrowseTo(picker, StringsDll(), &seeded);
+        WaitFor([&] { return ListItems(picker) == StringsItems(); }, kWait);
+        fromDefault = Look(picker);
+        Press(picker, IDCANCEL);
+    });
+    ASSERT_TRUE(browsed);
+    EXPECT_EQ(StringsDll(), fromDefault.path);
+    EXPECT_EQ(StringsItems(), fromDefault.items);
 }
 
 TEST(PickerLoading, CancelledBrowseChangesNothing)
