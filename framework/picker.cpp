@@ -9,7 +9,9 @@
 #include <strsafe.h>
 
 #include "actctx.h"
+#include "chrome.h"
 #include "handle.h"
+#include "help_ids.h"
 #include "module.h"
 #include "picker_ids.h"
 
@@ -116,6 +118,9 @@ UINT ReadBlockNumber(LPCWSTR name)
     }
     return number;
 }
+
+// No banner; "What's This?" help from the picker's own topic file.
+const PageChrome kPickerChrome = {0, StringPickerHelpIds, kPickStringTopicFile};
 
 PickerState* GetPickerState(HWND dialog)
 {
@@ -265,12 +270,12 @@ INT_PTR CALLBACK StringPickerProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     PickerState* state = GetPickerState(dialog);
     if (!state)
         return FALSE;
-    switch (message) {
-    case WM_COMMAND:
+    if (message == WM_COMMAND) {
         OnCommand(dialog, state, LOWORD(wParam), HIWORD(wParam));
         return TRUE;
     }
-    return FALSE;
+    // Help handled here does not travel on to the page that owns the picker.
+    return HandleChromeMessage(dialog, message, wParam, lParam, kPickerChrome) ? TRUE : FALSE;
 }
 
 }  // namespace

@@ -12,7 +12,9 @@
 #include <thread>
 #include <vector>
 
+#include "help_ids.h"
 #include "host.h"
+#include "htmlhelp_double.h"
 #include "picker.h"
 #include "picker_ids.h"
 
@@ -915,4 +917,114 @@ TEST(PickerThreads, TwoOpenPickersKeepTheirOwnState)
     EXPECT_EQ(storedB, textBWhileOpen);
     EXPECT_EQ(1, resultB);
     EXPECT_EQ(Indirect(MarkerDll(), 100), std::wstring(textB));
+}
+
+// ---------------------------------------------------------------------------
+// Context help
+
+namespace {
+
+const wchar_t kHtmlHelpServerKey[] = L"CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32";
+
+// Points the HTML Help registration at the recording double for the life of
+// the object, and puts the previous value back afterwards.
+class HtmlHelpDoubleRegistration {
+public:
+    HtmlHelpDoubleRegistration()
+    {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, kHtmlHelpServerKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+            DWORD bytes = 0;
+            if (RegQueryValueExW(key, nullptr, nullptr, &type_, nullptr, &bytes) == ERROR_SUCCESS) {
+                saved_.resize(bytes);
+                hadValue_ = RegQueryValueExW(key, nullptr, nullptr, &type_, saved_.data(), &bytes) == ERROR_SUCCESS;
+            }
+            RegCloseKey(key);
+        }
+        SetRegString(HKEY_CLASSES_ROOT, kHtmlHelpServerKey, nullptr, BinDir() + L"\\HtmlHelpDouble.dll");
+        HMODULE double_ = LoadLibraryW((BinDir() + L"\\HtmlHelpDouble.dll").c_str());
+        auto get = double_ ? reinterpret_cast<HelpDoubleLogFn>(
+                                 reinterpret_cast<void*>(GetProcAddress(double_, "HelpDoubleLog")))
+                           : nullptr;
+        log_ = get ? get() : nullptr;
+    }
+    ~HtmlHelpDoubleRegistration()
+    {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, kHtmlHelpServerKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+            return;
+        if (hadValue_)
+            RegSetValueExW(key, nullptr, 0, type_, saved_.data(), static_cast<DWORD>(saved_.size()));
+        else
+            RegDeleteValueW(key, nullptr);
+        RegCloseKey(key);
+    }
+    HtmlHelpDoubleRegistration(const HtmlHelpDoubleRegistration&) = delete;
+    HtmlHelpDoubleRegistration& operator=(const HtmlHelpDoubleRegistration&) = delete;
+
+    HelpCallLog* Log() const { return log_; }
+
+private:
+    HelpCallLog* log_ = nullptr;
+    bool hadValue_ = false;
+    DWORD type_ = REG_SZ;
+    std::vector<BYTE> saved_;
+};
+
+std::vector<DWORD> Pairs(const DWORD* table, size_t count) { return std::vector<DWORD>(table, table + count); }
+
+}  // namespace
+
+TEST(PickerHelp, F1AndWhatsThisShowThePickersTopics)
+{
+    HtmlHelpDoubleRegistration registration;
+    HelpCallLog* log = registration.Log();
+    ASSERT_NE(nullptr, log);
+    LONG before = log->calls;
+
+    HWND list = nullptr, defaultButton = nullptr;
+    bool menuSeen = false, open = false;
+    RunPicker(Indirect(StringsDll(), 1), [&](HWND picker) {
+        // F1 over the list.
+        list = Child(picker, IDC_PICKER_LIST);
+        HELPINFO info = {};
+        info.cbSize = sizeof(info);
+        info.iContextType = HELPINFO_WINDOW;
+        info.iCtrlId = IDC_PICKER_LIST;
+        info.hItemHandle = list;
+        SendMessageW(picker, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+
+        // A right click on "Default", then "What's This?" from the keyboard.
+        defaultButton = Child(picker, IDC_PICKER_DEFAULT);
+        RECT rect = {};
+        GetWindowRect(defaultButton, &rect);
+        PostMessageW(picker, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(defaultButton),
+                     MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2));
+        HWND menu = nullptr;
+        if (WaitFor([&] { return (menu = FindProcessWindow(L"", L"#32768")) != nullptr; }, kWait)) {
+            menuSeen = true;
+            Sleep(100);
+            PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+            PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+            if (!WaitFor([&] { return !IsWindowVisible(menu); }, kWait))
+                PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+        }
+        WaitFor([&] { return log->calls >= before + 2; }, kWait);
+        open = IsOpen(picker);
+        Press(picker, IDCANCEL);
+    });
+    EXPECT_TRUE(menuSeen);
+    EXPECT_TRUE(open);
+    ASSERT_EQ(before + 2, log->calls);
+
+    std::wstring expectedFile = BinDir() + L"\\QLNHELP.chm::/PickString.txt";
+    std::vector<DWORD> table = Pairs(StringPickerHelpIds, ARRAYSIZE(StringPickerHelpIds));
+    const HWND callers[] = {list, defaultButton};
+    for (int i = 0; i < 2; ++i) {
+        const RecordedHelpCall& call = log->call[before + i];
+        EXPECT_EQ(callers[i], call.caller) << "call " << i;
+        EXPECT_EQ(expectedFile, std::wstring(call.file)) << "call " << i;
+        EXPECT_EQ(0x11u, call.command) << "call " << i;  // HH_TP_HELP_WM_HELP
+        EXPECT_EQ(table, Pairs(call.pairs, 2 * call.pairCount)) << "call " << i;
+    }
 }
