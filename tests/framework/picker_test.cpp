@@ -698,30 +698,6 @@ TEST(PickerLoading, BrowseListsTheChosenModule)
     EXPECT_EQ(StringsItems(), fromDefault.items);
 }
 
-TEST(PickerLoading, CancelledBrowseChangesNothing)
-{
-    PickerView before, after;
-    bool dialogShown = false;
-    PickerRun run = RunPicker(Indirect(StringsDll(), 5), [&](HWND picker) {
-        before = Look(picker);
-        PressLater(picker, IDC_PICKER_BROWSE);
-        HWND dialog = nullptr;
-        if (!WaitFor([&] { return (dialog = FindFileDialog()) != nullptr; }, kWait))
-            return;
-        dialogShown = true;
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-        WaitFor([&] { return !FindFileDialog(); }, kWait);
-        after = Look(picker);
-        Press(picker, IDOK);
-    });
-    ASSERT_TRUE(dialogShown);
-    EXPECT_EQ(before.path, after.path);
-    EXPECT_EQ(before.items, after.items);
-    EXPECT_EQ(before.selection, after.selection);
-    EXPECT_EQ(1, run.result);
-    EXPECT_EQ(Indirect(StringsDll(), 5), run.text);
-}
-
 // ---------------------------------------------------------------------------
 // Listing
 
