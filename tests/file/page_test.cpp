@@ -523,6 +523,89 @@ TEST_F(FilePage, AnIndirectInfoTipOpensInResourceMode)
     EXPECT_EQ(Entry(L"InfoTip"), L"Typed before checking");
 }
 
+// Acts on the string picker from the answering thread: loads `module` as
+// typed into its path field (Enter), selects the string `id` and presses OK.
+void ChooseString(HWND picker, const std::wstring& module, UINT id)
+{
+    HWND path = GetDlgItem(picker, IDC_PICKER_FILE);
+    HWND list = GetDlgItem(picker, IDC_PICKER_LIST);
+    SendMessageW(path, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(module.c_str()));
+    SendMessageW(picker, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(path), TRUE);
+    PostMessageW(path, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+    PostMessageW(path, WM_KEYUP, VK_RETURN, 0xC01C0001);
+    int index = -1;
+    for (int wait = 0; wait < 200 && index < 0; ++wait) {
+        Sleep(25);
+        int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i)
+            if (static_cast<UINT>(SendMessageW(list, LB_GETITEMDATA, i, 0)) == id)
+                index = i;
+    }
+    if (index < 0) {
+        PostMessageW(picker, WM_COMMAND, IDCANCEL, 0);
+        return;
+    }
+    SendMessageW(list, LB_SETCURSEL, index, 0);
+    SendMessageW(GetDlgItem(picker, IDOK), BM_CLICK, 0, 0);
+}
+
+void PressInPicker(HWND picker, int id)
+{
+    SendMessageW(GetDlgItem(picker, id), BM_CLICK, 0, 0);
+}
+
+TEST_F(FilePage, TheLabelIsChosenWithThePickerAndWrittenAtOk)
+{
+    HWND page = Open(file);
+    // Cancelled: nothing changes.
+    ASSERT_TRUE(AnswerModal(L"Change string", [](HWND picker) { PressInPicker(picker, IDCANCEL); },
+                            [&] { Click(page, IDC_CHANGE_LABEL); }));
+    EXPECT_FALSE(IsModified(page, IDC_LABEL_EDIT));
+    EXPECT_FALSE(host->Sheet().ApplyEnabled());
+
+    ASSERT_TRUE(AnswerModal(L"Change string", [](HWND picker) { ChooseString(picker, StringsDll(), 102); },
+                            [&] { Click(page, IDC_CHANGE_LABEL); }));
+    EXPECT_EQ(WindowText(Item(page, IDC_LABEL_EDIT)), L"Plan (localized)");
+    EXPECT_TRUE(IsModified(page, IDC_LABEL_EDIT));
+    EXPECT_TRUE(host->Sheet().ApplyEnabled());
+    Ok();
+    EXPECT_EQ(ReadProfile(ini, L"LocalizedFileNames", section.c_str()), L"@" + StringsDll() + L",-102");
+
+    // "Default" empties the label; OK deletes the entry.
+    page = Open(file);
+    EXPECT_EQ(WindowText(Item(page, IDC_LABEL_EDIT)), L"Plan (localized)");
+    ASSERT_TRUE(AnswerModal(L"Change string", [](HWND picker) { PressInPicker(picker, IDC_PICKER_DEFAULT); },
+                            [&] { Click(page, IDC_CHANGE_LABEL); }));
+    EXPECT_EQ(WindowText(Item(page, IDC_LABEL_EDIT)), L"");
+    Ok();
+    EXPECT_EQ(ReadProfile(ini, L"LocalizedFileNames", section.c_str()), L"<missing>");
+}
+
+TEST_F(FilePage, AnInfoTipStringIsChosenWithThePicker)
+{
+    HWND page = Open(file);
+    Click(page, IDC_INFOTIP_RESOURCE);
+    ASSERT_TRUE(IsEnabled(page, IDC_CHANGE_INFOTIP));
+    ASSERT_TRUE(AnswerModal(L"Change string", [](HWND picker) { ChooseString(picker, StringsDll(), 101); },
+                            [&] { Click(page, IDC_CHANGE_INFOTIP); }));
+    EXPECT_EQ(WindowText(Item(page, IDC_INFOTIP_EDIT)), L"Quarterly figures from the string table");
+    EXPECT_TRUE(host->Sheet().ApplyEnabled());
+    host->Sheet().PressApply();
+    EXPECT_EQ(Entry(L"InfoTip"), L"@" + StringsDll() + L",-101");
+
+    // Chosen, then back to text mode: the edit holds the indirect string
+    // itself, and the apply writes what it holds.
+    ASSERT_TRUE(AnswerModal(L"Change string", [](HWND picker) { ChooseString(picker, StringsDll(), 103); },
+                            [&] { Click(page, IDC_CHANGE_INFOTIP); }));
+    Click(page, IDC_INFOTIP_RESOURCE);
+    EXPECT_EQ(WindowText(Item(page, IDC_INFOTIP_EDIT)), L"@" + StringsDll() + L",-103");
+    int end = GetWindowTextLengthW(Item(page, IDC_INFOTIP_EDIT));
+    SendMessageW(Item(page, IDC_INFOTIP_EDIT), EM_SETSEL, end, end);
+    TypeText(Item(page, IDC_INFOTIP_EDIT), L"0");
+    Ok();
+    EXPECT_EQ(Entry(L"InfoTip"), L"@" + StringsDll() + L",-1030");
+}
+
 TEST_F(FilePage, AStoredLabelIsShownResolved)
 {
     WritePrivateProfileStringW(L"LocalizedFileNames", section.c_str(), (L"@" + StringsDll() + L",-102").c_str(),
