@@ -10,25 +10,14 @@
 #include "chrome.h"
 #include "desktop_ini.h"
 #include "extension.h"
+#include "help_ids.h"
 #include "icon_chooser.h"
 #include "picker.h"
 #include "resource.h"
 
-extern const DWORD FolderPageHelpIds[] = {
-    IDC_CHANGE_ICON,      1,
-    IDC_DEFAULT_ICON,     2,
-    IDC_ICON_PREVIEW,     3,
-    IDC_INFOTIP_RESOURCE, 4,
-    IDC_INFOTIP_EDIT,     5,
-    IDC_CHANGE_INFOTIP,   6,
-    IDC_LABEL_EDIT,       7,
-    IDC_CHANGE_LABEL,     8,
-    0,                    0,
-};
-
 namespace {
 
-const PageChrome kFolderPageChrome = {IDB_BANNER, FolderPageHelpIds, L"::/DirDress.txt"};
+const PageChrome kFolderPageChrome = {IDB_BANNER, FolderPageHelpIds, kDirDressTopicFile};
 
 const WCHAR kInfoTipKey[] = L"InfoTip";
 const WCHAR kLabelKey[] = L"LocalizedResourceName";

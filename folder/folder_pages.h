@@ -9,8 +9,3 @@ INT_PTR CALLBACK FolderPageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 // Template 104: the label of a folder shortcut in the Network Shortcuts
 // folder, whose icon and InfoTip come from its "target.lnk".
 INT_PTR CALLBACK RedirectedPageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Help topics of the pages' controls in "DirDress.txt" (pairs of control id
-// and topic id, ended by a zero control id).
-extern const DWORD FolderPageHelpIds[];
-extern const DWORD RedirectedPageHelpIds[];

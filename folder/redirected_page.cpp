@@ -11,19 +11,13 @@
 #include "chrome.h"
 #include "desktop_ini.h"
 #include "extension.h"
+#include "help_ids.h"
 #include "picker.h"
 #include "resource.h"
 
-extern const DWORD RedirectedPageHelpIds[] = {
-    IDC_LABEL_EDIT,        7,
-    IDC_CHANGE_LABEL,      8,
-    IDC_TARGET_PROPERTIES, 9,
-    0,                     0,
-};
-
 namespace {
 
-const PageChrome kRedirectedPageChrome = {IDB_BANNER, RedirectedPageHelpIds, L"::/DirDress.txt"};
+const PageChrome kRedirectedPageChrome = {IDB_BANNER, RedirectedPageHelpIds, kDirDressTopicFile};
 
 const WCHAR kLabelKey[] = L"LocalizedResourceName";
 
