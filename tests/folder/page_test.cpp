@@ -83,6 +83,65 @@ public:
     HWND page = nullptr;
 };
 
+// ---------------------------------------------------------------------------
+// The string picker, answered from a second thread
+
+enum : int {
+    kPickerFile = 1000,
+    kPickerList = 1002,
+    kPickerDefault = 1006,
+};
+
+std::wstring BinFile(const wchar_t* name)
+{
+    WCHAR path[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir = path;
+    return dir.substr(0, dir.rfind(L'\\') + 1) + name;
+}
+
+// A string module of the tests: 1 "Alpha", 5 "Beta", 21 "Block two", ...
+std::wstring Strings(UINT id)
+{
+    return L"@" + BinFile(L"picker_strings.dll") + L",-" + std::to_wstring(id);
+}
+
+// What the user saw in the picker and did there.
+struct PickerAnswer {
+    bool shown = false;
+    std::wstring file;  // the module the picker opened on
+};
+
+const UINT kFirstString = 0xFFFFFFFF;
+
+// Clicks `button` of the page, which opens the picker, and in the picker
+// selects the string `id` (kFirstString: the first listed) and presses OK
+// (or presses `pickerButton`). A picker left open is cancelled, so that a
+// failing test ends.
+PickerAnswer AnswerPicker(HWND page, int button, UINT id, int pickerButton = IDOK)
+{
+    PickerAnswer answer;
+    answer.shown = AnswerModal(
+        L"Change string",
+        [&](HWND picker) {
+            answer.file = WindowText(GetDlgItem(picker, kPickerFile));
+            HWND list = GetDlgItem(picker, kPickerList);
+            LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+            for (LRESULT i = 0; i < count; ++i)
+                if (id == kFirstString ? i == 0 : static_cast<UINT>(SendMessageW(list, LB_GETITEMDATA, i, 0)) == id)
+                    SendMessageW(list, LB_SETCURSEL, i, 0);
+            SendMessageW(GetDlgItem(picker, pickerButton), BM_CLICK, 0, 0);
+            for (int i = 0; i < 150 && IsWindow(picker); ++i)
+                Sleep(20);
+            if (IsWindow(picker)) {
+                ADD_FAILURE() << "the picker stayed open";
+                PostMessageW(picker, WM_COMMAND, IDCANCEL, 0);
+            }
+        },
+        [&] { Click(page, button); });
+    return answer;
+}
+
 class FolderPageTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -179,9 +238,8 @@ TEST_F(FolderPageTest, IndirectInfoTipOpensInResourceMode)
     EXPECT_TRUE(IsReadOnlyEdit(page, kInfoTipEdit));
     EXPECT_TRUE(IsEnabled(page, kChangeInfoTip));
     EXPECT_FALSE(IsModified(page, kInfoTipEdit));
-    // A resolution that finds no module shows no text, never the raw
-    // indirect string.
-    EXPECT_NE(WindowText(Item(page, kInfoTipEdit)), L"@C:\\none.dll,-5");
+    // A resolution that finds no module shows no text.
+    EXPECT_EQ(WindowText(Item(page, kInfoTipEdit)), L"");
 
     // OK without a change rewrites only the icon keys.
     sheet.host.PressOk();
@@ -232,6 +290,22 @@ TEST_F(FolderPageTest, UnwritableTextModeKeepsInfoTipButtonDisabled)
     // An apply still runs; its writes fail silently.
     sheet.host.PressOk();
     EXPECT_EQ(spy->CallsOf(L"notify ").size(), 1u);
+}
+
+TEST_F(FolderPageTest, FolderTooLongForDesktopIniIsNeverWritten)
+{
+    // folder + "\\Desktop.ini" would not fit 259 characters; cut, it would
+    // name another file.
+    std::wstring deep = dir.MakeDir(std::wstring(250 - dir.Path().size() - 1, L'd'));
+    ASSERT_EQ(deep.size(), 250u);
+    ASSERT_EQ(Attributes(deep), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    FolderSheet sheet(deep);
+    for (int id : {kInfoTipEdit, kChangeIcon, kDefaultIcon, kChangeLabel})
+        EXPECT_FALSE(IsEnabled(sheet.page, id)) << id;
+    sheet.host.PressOk();
+    EXPECT_TRUE(spy->CallsOf(L"write ").empty()) << spy->CallsOf(L"write ").front();
+    EXPECT_TRUE(spy->CallsOf(L"attributes " + deep + L"\\").empty());
+    EXPECT_FALSE(FileExists((deep + L"\\Desktop.ini").substr(0, 259)));
 }
 
 // ---------------------------------------------------------------------------
@@ -441,21 +515,6 @@ TEST_F(FolderPageTest, RelativeIconIsWrittenBackUnchangedAndSeedsThePicker)
     sheet.host.PressCancel();
 }
 
-TEST_F(FolderPageTest, IconInsideTheFolderIsStoredRelative)
-{
-    FolderSheet sheet(folder);
-    spy->pickResult = 1;
-    std::wstring upper = folder;
-    for (auto& c : upper)
-        c = static_cast<wchar_t>(towupper(c));
-    spy->pickPath = upper + L"\\Sub\\a.ico";
-    spy->pickIndex = 2;
-    Click(sheet.page, kChangeIcon);
-    sheet.host.PressOk();
-    EXPECT_EQ(Read(L"IconFile"), L"Sub\\a.ico");
-    EXPECT_EQ(Read(L"IconIndex"), L"2");
-}
-
 // ---------------------------------------------------------------------------
 // Apply
 
@@ -514,6 +573,94 @@ TEST_F(FolderPageTest, ApplyWithNothingStoredStillDeletesIconKeysAndMarksFolder)
               (std::vector<std::wstring>{L"write IconFile=<null>", L"write IconIndex=<null>"}));
     auto attributes = spy->CallsOf(L"attributes " + folder + L" ");
     ASSERT_EQ(attributes.size(), 1u);
+}
+
+// ---------------------------------------------------------------------------
+// Label and InfoTip strings
+
+TEST_F(FolderPageTest, PickedLabelIsShownMarkedAndWritten)
+{
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nLocalizedResourceName=" + Strings(1) + L"\r\n"));
+    FolderSheet sheet(folder);
+    HWND page = sheet.page;
+    EXPECT_EQ(WindowText(Item(page, kLabelEdit)), L"Alpha");
+    EXPECT_FALSE(IsModified(page, kLabelEdit));
+
+    PickerAnswer answer = AnswerPicker(page, kChangeLabel, 5);
+    ASSERT_TRUE(answer.shown);
+    // The picker opened on the module of the stored label.
+    EXPECT_EQ(answer.file, BinFile(L"picker_strings.dll"));
+    EXPECT_EQ(WindowText(Item(page, kLabelEdit)), L"Beta");
+    EXPECT_TRUE(IsModified(page, kLabelEdit));
+    EXPECT_TRUE(sheet.host.ApplyEnabled());
+    SaveScreenshot(sheet.host.Sheet(), L"folder_page_label_picked");
+    sheet.host.PressOk();
+    EXPECT_EQ(Read(L"LocalizedResourceName"), Strings(5));
+}
+
+TEST_F(FolderPageTest, DefaultInThePickerDeletesTheLabel)
+{
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nLocalizedResourceName=" + Strings(1) + L"\r\n"));
+    FolderSheet sheet(folder);
+    ASSERT_TRUE(AnswerPicker(sheet.page, kChangeLabel, 0, kPickerDefault).shown);
+    EXPECT_EQ(WindowText(Item(sheet.page, kLabelEdit)), L"");
+    EXPECT_TRUE(IsModified(sheet.page, kLabelEdit));
+    EXPECT_TRUE(sheet.host.ApplyEnabled());
+    sheet.host.PressOk();
+    EXPECT_EQ(Read(L"LocalizedResourceName"), L"<missing>");
+    EXPECT_EQ(spy->CallsOf(L"write LocalizedResourceName"),
+              std::vector<std::wstring>{L"write LocalizedResourceName=<null>"});
+}
+
+TEST_F(FolderPageTest, CancelledPickerChangesNothing)
+{
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nLocalizedResourceName=" + Strings(1) + L"\r\n"));
+    FolderSheet sheet(folder);
+    ASSERT_TRUE(AnswerPicker(sheet.page, kChangeLabel, 5, IDCANCEL).shown);
+    EXPECT_EQ(WindowText(Item(sheet.page, kLabelEdit)), L"Alpha");
+    EXPECT_FALSE(IsModified(sheet.page, kLabelEdit));
+    EXPECT_FALSE(sheet.host.ApplyEnabled());
+    sheet.host.PressOk();
+    EXPECT_TRUE(spy->CallsOf(L"write LocalizedResourceName").empty());
+    EXPECT_EQ(Read(L"LocalizedResourceName"), Strings(1));
+}
+
+TEST_F(FolderPageTest, PickedInfoTipThenTextModeShowsAndWritesTheIndirectString)
+{
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nInfoTip=" + Strings(1) + L"\r\n"));
+    FolderSheet sheet(folder);
+    HWND page = sheet.page;
+    EXPECT_TRUE(IsChecked(page, kInfoTipResource));
+    EXPECT_EQ(WindowText(Item(page, kInfoTipEdit)), L"Alpha");
+
+    ASSERT_TRUE(AnswerPicker(page, kChangeInfoTip, 21).shown);
+    EXPECT_EQ(WindowText(Item(page, kInfoTipEdit)), L"Block two");
+    EXPECT_TRUE(IsModified(page, kInfoTipEdit));
+    EXPECT_TRUE(sheet.host.ApplyEnabled());
+
+    Click(page, kInfoTipResource);
+    EXPECT_FALSE(IsReadOnlyEdit(page, kInfoTipEdit));
+    EXPECT_EQ(WindowText(Item(page, kInfoTipEdit)), Strings(21));
+    sheet.host.PressOk();
+    EXPECT_EQ(Read(L"InfoTip"), Strings(21));
+}
+
+TEST_F(FolderPageTest, PickedInfoTipIsWrittenInResourceMode)
+{
+    FolderSheet sheet(folder);
+    HWND page = sheet.page;
+    Click(page, kInfoTipResource);
+    EXPECT_EQ(WindowText(Item(page, kInfoTipEdit)), L"");
+    // Without a value the picker opens on the system's shell library; its
+    // first string is chosen.
+    PickerAnswer answer = AnswerPicker(page, kChangeInfoTip, kFirstString);
+    ASSERT_TRUE(answer.shown);
+    EXPECT_EQ(answer.file, L"%SystemRoot%\\system32\\SHELL32.dll");
+    std::wstring shown = WindowText(Item(page, kInfoTipEdit));
+    EXPECT_NE(shown, L"");
+    sheet.host.PressOk();
+    std::wstring stored = Read(L"InfoTip");
+    EXPECT_EQ(stored.compare(0, 36, L"@%SystemRoot%\\system32\\SHELL32.dll,-"), 0) << stored;
 }
 
 // ---------------------------------------------------------------------------
@@ -585,6 +732,28 @@ TEST_F(RedirectedPageTest, OkWritesNothingButStillRunsTheEnvelope)
               std::vector<std::wstring>{L"notify 20000 1005 " + folder + L" " + folder});
 }
 
+TEST_F(RedirectedPageTest, PickedLabelIsWrittenAndDefaultDeletesIt)
+{
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nLocalizedResourceName=" + Strings(1) + L"\r\n"));
+    {
+        FolderSheet sheet(folder);
+        EXPECT_EQ(WindowText(Item(sheet.page, kLabelEdit)), L"Alpha");
+        ASSERT_TRUE(AnswerPicker(sheet.page, kChangeLabel, 100).shown);
+        EXPECT_EQ(WindowText(Item(sheet.page, kLabelEdit)), L"Hundred");
+        EXPECT_TRUE(IsModified(sheet.page, kLabelEdit));
+        EXPECT_TRUE(sheet.host.ApplyEnabled());
+        sheet.host.PressOk();
+    }
+    EXPECT_EQ(ReadProfile(ini, kSection, L"LocalizedResourceName"), Strings(100));
+    {
+        FolderSheet sheet(folder);
+        ASSERT_TRUE(AnswerPicker(sheet.page, kChangeLabel, 0, kPickerDefault).shown);
+        EXPECT_EQ(WindowText(Item(sheet.page, kLabelEdit)), L"");
+        sheet.host.PressOk();
+    }
+    EXPECT_EQ(ReadProfile(ini, kSection, L"LocalizedResourceName"), L"<missing>");
+}
+
 TEST_F(RedirectedPageTest, UnwritableDesktopIniDisablesOnlyTheLabelButton)
 {
     ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\n"));
@@ -605,14 +774,27 @@ TEST_F(RedirectedPageTest, UnwritableDesktopIniDisablesOnlyTheLabelButton)
 TEST(FolderPageResources, TwoHundredOpenApplyClosesLeaveNothingBehind)
 {
     ASSERT_NE(Dll().module, nullptr);
-    PageSpy spy(Dll().module);
-    for (const char* name : {"ExtractIconW", "DestroyIcon"})
-        EXPECT_NE(std::find(spy.countedImports.begin(), spy.countedImports.end(), name), spy.countedImports.end())
-            << name;
     TempDir dir;
     std::wstring folder = dir.MakeDir(L"Photos");
     std::wstring ini = folder + L"\\Desktop.ini";
-    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nIconFile=" + IconLibrary() + L"\r\nIconIndex=3\r\n"));
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nIconFile=" + IconLibrary() +
+                                          L"\r\nIconIndex=3\r\nLocalizedResourceName=" + Strings(1) + L"\r\n"));
+    {
+        // The DLL keeps what it looks up once (the common controls loaded
+        // in its activation context) for its whole life: not counted.
+        FolderSheet sheet(folder);
+        sheet.host.PressCancel();
+    }
+
+    PageSpy spy(Dll().module);
+    // Every creating import the DLL has, with its destroying one: icons
+    // (previews), bitmaps and memory DCs (banner), menus (What's This?) and
+    // modules (string picker).
+    for (const char* name : {"ExtractIconW", "DestroyIcon", "LoadBitmapW", "CreateBitmap", "CreateCompatibleBitmap",
+                             "DeleteObject", "CreateCompatibleDC", "DeleteDC", "CreatePopupMenu", "DestroyMenu",
+                             "LoadLibraryW", "LoadLibraryExW", "FreeLibrary"})
+        EXPECT_NE(std::find(spy.countedImports.begin(), spy.countedImports.end(), name), spy.countedImports.end())
+            << name;
     spy.pickResult = 1;
     spy.pickPath = IconLibrary();
     spy.pickIndex = 4;
@@ -625,12 +807,21 @@ TEST(FolderPageResources, TwoHundredOpenApplyClosesLeaveNothingBehind)
         RedrawWindow(sheet.page, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
         Click(sheet.page, kChangeIcon);
         TypeText(Item(sheet.page, kInfoTipEdit), L"x");
+        // Now and then a label from the string picker, which loads and
+        // frees modules.
+        if (i % 20 == 0) {
+            ASSERT_TRUE(AnswerPicker(sheet.page, kChangeLabel, 5).shown) << "round " << i;
+        }
         sheet.host.PressApply();
         sheet.host.PressOk();
-        ASSERT_EQ(spy.resources.Live(), 0u) << "round " << i;
+        ASSERT_EQ(spy.resources.Live(), 0u)
+            << "round " << i << ": icons " << spy.resources.icons.size() << ", bitmaps "
+            << spy.resources.bitmaps.size() << ", DCs " << spy.resources.dcs.size() << ", menus "
+            << spy.resources.menus.size() << ", modules " << spy.resources.modules.size();
     }
-    // Every round made at least the two previews.
-    EXPECT_GE(spy.resources.created, 400u);
+    // Every round made at least the two previews and one banner (a bitmap,
+    // five DCs and four more bitmaps).
+    EXPECT_GE(spy.resources.created, 200u * 12);
     EXPECT_EQ(spy.resources.icons.size(), 0u);
     EXPECT_EQ(spy.resources.bitmaps.size(), 0u);
     EXPECT_EQ(spy.resources.dcs.size(), 0u);
