@@ -142,6 +142,14 @@ PickerAnswer AnswerPicker(HWND page, int button, UINT id, int pickerButton = IDO
     return answer;
 }
 
+// A picture of the dialog for people to look at. Wine paints a new sheet's
+// controls a little after it is shown; the picture waits for them.
+void Picture(const FolderSheet& sheet, const wchar_t* name)
+{
+    PumpMessages(300);
+    SaveScreenshot(sheet.host.Sheet(), name);
+}
+
 class FolderPageTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -189,7 +197,7 @@ TEST_F(FolderPageTest, OpensEmptyWithoutDesktopIniAndLeavesNoFile)
 {
     FolderSheet sheet(folder);
     HWND page = sheet.page;
-    SaveScreenshot(sheet.host.Sheet(), L"folder_page_empty");
+    Picture(sheet, L"folder_page_empty");
 
     EXPECT_EQ(WindowText(Item(page, kInfoTipEdit)), L"");
     EXPECT_EQ(WindowText(Item(page, kLabelEdit)), L"");
@@ -216,7 +224,7 @@ TEST_F(FolderPageTest, ShowsTheStoredIconAndTextInTextMode)
                                           L"\r\nIconIndex=3\r\nInfoTip=Holiday pictures\r\n"));
     FolderSheet sheet(folder);
     HWND page = sheet.page;
-    SaveScreenshot(sheet.host.Sheet(), L"folder_page_stored");
+    Picture(sheet, L"folder_page_stored");
 
     EXPECT_NE(Preview(page), nullptr);
     EXPECT_EQ(WindowText(Item(page, kInfoTipEdit)), L"Holiday pictures");
@@ -267,7 +275,7 @@ TEST_F(FolderPageTest, UnwritableDesktopIniDisablesTheEditingControls)
     ASSERT_TRUE(held);
     FolderSheet sheet(folder);
     HWND page = sheet.page;
-    SaveScreenshot(sheet.host.Sheet(), L"folder_page_unwritable");
+    Picture(sheet, L"folder_page_unwritable");
     for (int id : {kInfoTipEdit, kChangeIcon, kDefaultIcon, kChangeLabel})
         EXPECT_FALSE(IsEnabled(page, id)) << id;
     // The mode switches stay as the stored InfoTip set them.
@@ -384,7 +392,7 @@ TEST_F(FolderPageTest, CheckBoxSwitchesModesWithoutMarkingTheSheet)
     EXPECT_TRUE(IsEnabled(page, kChangeInfoTip));
     EXPECT_TRUE(IsModified(page, kInfoTipEdit));
     EXPECT_FALSE(sheet.host.ApplyEnabled());
-    SaveScreenshot(sheet.host.Sheet(), L"folder_page_resource_mode");
+    Picture(sheet, L"folder_page_resource_mode");
 
     SendDlgItemMessageW(page, kInfoTipEdit, EM_SETMODIFY, FALSE, 0);
     Click(page, kInfoTipResource);
@@ -425,7 +433,7 @@ TEST_F(FolderPageTest, ChosenIconIsShownMarkedAndWritten)
     EXPECT_EQ(spy->pickOwner, page);
     EXPECT_NE(Preview(page), nullptr);
     EXPECT_TRUE(sheet.host.ApplyEnabled());
-    SaveScreenshot(sheet.host.Sheet(), L"folder_page_icon_chosen");
+    Picture(sheet, L"folder_page_icon_chosen");
 
     sheet.host.PressApply();
     EXPECT_FALSE(sheet.host.ApplyEnabled());
@@ -593,7 +601,7 @@ TEST_F(FolderPageTest, PickedLabelIsShownMarkedAndWritten)
     EXPECT_EQ(WindowText(Item(page, kLabelEdit)), L"Beta");
     EXPECT_TRUE(IsModified(page, kLabelEdit));
     EXPECT_TRUE(sheet.host.ApplyEnabled());
-    SaveScreenshot(sheet.host.Sheet(), L"folder_page_label_picked");
+    Picture(sheet, L"folder_page_label_picked");
     sheet.host.PressOk();
     EXPECT_EQ(Read(L"LocalizedResourceName"), Strings(5));
 }
@@ -694,7 +702,7 @@ TEST_F(RedirectedPageTest, ShowsOnlyTheLabelAndTheShortcutButton)
     ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nIconFile=C:\\a.ico\r\nInfoTip=t\r\n"));
     FolderSheet sheet(folder);
     HWND page = sheet.page;
-    SaveScreenshot(sheet.host.Sheet(), L"redirected_page");
+    Picture(sheet, L"redirected_page");
     EXPECT_NE(Item(page, kTargetProperties), nullptr);
     EXPECT_EQ(Item(page, kChangeIcon), nullptr);
     EXPECT_EQ(Item(page, kInfoTipEdit), nullptr);
