@@ -160,11 +160,12 @@ FileIconResult ReadFileIconForHandler(PCWSTR filePath, PWSTR location, int* icon
     WCHAR folderPath[MAX_PATH];
     if (!GetFileFolderPath(filePath, folderPath))
         return NoCustomIcon;
-    // A joined path that does not fit comes back empty: the location is
-    // longer than any caller's buffer of MAX_PATH.
-    ExpandIconFile(folderPath, iconFile, location);
-    if (location[0] == L'\0')
+    // A joined path that does not fit MAX_PATH is longer than any caller's
+    // buffer; it is never cut into the name of another file.
+    if (!ExpandIconFile(folderPath, iconFile, location)) {
+        location[0] = L'\0';
         return TooLong;
+    }
     *iconIndex = ParseIconIndex(indexText);
     return CustomIcon;
 }
