@@ -168,16 +168,6 @@ TEST_F(TypeRegistry, SwitchingOffRemovesAnEmptyHandlerEntryAndUsesTheExistingShe
     EXPECT_EQ(QueryTypeHandler(extension.c_str(), kIconHandlerKey, kClsid), RegisteredHere);
 }
 
-TEST_F(TypeRegistry, AnotherProgramsHandlerIsNeverTouchedByQuery)
-{
-    std::wstring progId;
-    std::wstring extension = MakeType(L"o", &progId);
-    SetRegString(HKEY_CLASSES_ROOT, HandlerKey(progId, L"shellex", L"IconHandler"), nullptr, kOtherClsid);
-    EXPECT_EQ(QueryTypeHandler(extension.c_str(), kIconHandlerKey, kClsid), Unavailable);
-    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, HandlerKey(progId, L"shellex", L"IconHandler"), nullptr),
-              kOtherClsid);
-}
-
 TEST_F(TypeRegistry, AMissingExtensionKeyIsCreatedWithItsOwnType)
 {
     std::wstring extension = Name(L".ddnew");
