@@ -15,18 +15,15 @@
 
 namespace {
 
-// SHChangeNotify and RegCreateKeyW as this program's store code calls them,
-// through its own import table.
+// SHChangeNotify as this program's store code calls it, through its own
+// import table.
 struct Notification {
     LONG event;
     UINT flags;
     std::wstring path;
 };
 std::vector<Notification> g_notifications;
-bool g_denyMachineKeys = false;
-
 decltype(&SHChangeNotify) g_realNotify = nullptr;
-decltype(&RegCreateKeyW) g_realCreateKey = nullptr;
 
 void WINAPI RecordChangeNotify(LONG event, UINT flags, LPCVOID item1, LPCVOID item2)
 {
@@ -35,24 +32,12 @@ void WINAPI RecordChangeNotify(LONG event, UINT flags, LPCVOID item1, LPCVOID it
         g_realNotify(event, flags, item1, item2);
 }
 
-LONG WINAPI CreateKeyUnlessDenied(HKEY key, LPCWSTR subkey, PHKEY result)
-{
-    if (g_denyMachineKeys && key == HKEY_LOCAL_MACHINE)
-        return ERROR_ACCESS_DENIED;
-    return g_realCreateKey(key, subkey, result);
-}
-
 void PatchStoreImports()
 {
-    if (g_realNotify)
-        return;
-    HMODULE self = GetModuleHandleW(nullptr);
-    g_realNotify = reinterpret_cast<decltype(g_realNotify)>(
-        PatchImport(self, "shell32.dll", "SHChangeNotify", reinterpret_cast<void*>(RecordChangeNotify)));
-    g_realCreateKey = reinterpret_cast<decltype(g_realCreateKey)>(
-        PatchImport(self, "advapi32.dll", "RegCreateKeyW", reinterpret_cast<void*>(CreateKeyUnlessDenied)));
+    if (!g_realNotify)
+        g_realNotify = reinterpret_cast<decltype(g_realNotify)>(PatchImport(
+            GetModuleHandleW(nullptr), "shell32.dll", "SHChangeNotify", reinterpret_cast<void*>(RecordChangeNotify)));
     ASSERT_NE(g_realNotify, nullptr);
-    ASSERT_NE(g_realCreateKey, nullptr);
 }
 
 class StoreTest : public testing::Test {
@@ -61,12 +46,10 @@ protected:
     {
         PatchStoreImports();
         g_notifications.clear();
-        g_denyMachineKeys = false;
         ASSERT_TRUE(drive.Ready());
         root = drive.Root();
         letter = drive.Letter();
     }
-    void TearDown() override { g_denyMachineKeys = false; }
 
     DriveSettings ReadDrive() const
     {
@@ -223,18 +206,6 @@ TEST_F(StoreTest, LongestLocationAndLabelRoundTripThroughTheRegistry)
     // A location whose path alone is too long for the page.
     SetLetterValue(letter, L"DefaultIcon", std::wstring(265, L'z'));
     EXPECT_FALSE(ReadDrive().iconFound);
-}
-
-TEST_F(StoreTest, WithoutWriteAccessToTheMachineKeysNothingIsWrittenOrAnnounced)
-{
-    SetLetterValue(letter, L"DefaultLabel", L"Old");
-    g_denyMachineKeys = true;
-    WriteDriveSettings(root.c_str(), L"New", L"C:\\a.ico", 0, true);
-    WriteDriveSettings(root.c_str(), L"", L"", 0, false);
-    g_denyMachineKeys = false;
-    EXPECT_EQ(ReadLetterValue(letter, L"DefaultLabel"), L"Old");
-    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, DriveIconsKey(letter) + L"\\DefaultIcon"));
-    EXPECT_TRUE(g_notifications.empty());
 }
 
 TEST_F(StoreTest, PathsThatNameNoDriveRootReadNothingAndWriteNothing)
