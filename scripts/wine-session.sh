@@ -27,6 +27,9 @@ wine_session_start() {
                'HKCR\Drive\shellex\PropertySheetHandlers'; do
         wine reg add "$key" /f >/dev/null 2>&1
     done
+    # There is no window manager on the private display: without one, Wine
+    # would wait two seconds for every top-level window it hides.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     wineserver -w
     # Keep the server, Wine's services and its desktop process up between
     # test programs: each then starts in a fraction of a second, and no
@@ -34,10 +37,23 @@ wine_session_start() {
     wineserver -p
     sleep 2147483647 | wine cmd.exe >/dev/null 2>&1 &
     WINE_SESSION_KEEPALIVE=$!
-    for _ in $(seq 100); do
-        pgrep -f 'explorer.exe /desktop' >/dev/null && break
+    # Wait for this prefix's desktop and RPC service: a test program that
+    # started them itself would hand them its output, and its runner would
+    # wait for them. Other prefixes on the machine may have their own.
+    for _ in $(seq 200); do
+        wine_session_running 'explorer.exe /desktop' && wine_session_running 'rpcss.exe' && break
         sleep 0.1
     done
+}
+
+# True when a process of this session's prefix has `pattern` in its
+# command line.
+wine_session_running() {
+    local pid
+    for pid in $(pgrep -f "$1"); do
+        tr '\0' '\n' 2>/dev/null < "/proc/$pid/environ" | grep -qx "WINEPREFIX=$WINEPREFIX" && return 0
+    done
+    return 1
 }
 
 wine_session_stop() {

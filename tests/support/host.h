@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "screenshot.h"
+
 // The four exports of a loaded deliverable.
 struct Deliverable {
     HMODULE module = nullptr;
@@ -142,10 +144,3 @@ bool IsModified(HWND page, int id);                   // EM_GETMODIFY
 // loop) on this thread. Returns whether the window was found.
 bool AnswerModal(const wchar_t* title, const std::function<void(HWND)>& answer,
                  const std::function<void()>& action, DWORD timeoutMs = 10000);
-
-// Saves a picture of the window as <artifacts>\<name>.bmp when the
-// DRESS_ARTIFACTS environment variable names a folder.
-void SaveScreenshot(HWND window, const std::wstring& name);
-
-// The path as Windows sees it for a Unix path ("/tmp/x" -> "Z:\tmp\x").
-std::wstring WindowsPath(const std::wstring& path);
