@@ -23,8 +23,10 @@ void DrawKeyedBitmap(HDC hdc, HBITMAP bitmap, short x, short y, COLORREF keyColo
 // WM_PAINT of a page: the banner 10 pixels in from the lower right corner.
 void PaintPageBanner(HWND dialog, WORD bannerId);
 
-// The help file beside the deliverable with the topic part appended.
-void BuildHelpPath(PCWSTR topicFile, PWSTR buffer, size_t capacity);
+// The help file beside the deliverable with the topic part appended. Returns
+// false (and the empty text) when the module path cannot be had whole or the
+// result does not fit: a cut path would name another file.
+bool BuildHelpPath(PCWSTR topicFile, PWSTR buffer, size_t capacity);
 const size_t kHelpPathCapacity = MAX_PATH + 32;
 
 // WM_HELP: a text popup for the control the help info names.

@@ -163,7 +163,7 @@ TempDir::TempDir()
     static std::atomic<unsigned> counter{0};
     for (;;) {
         WCHAR name[MAX_PATH];
-        swprintf(name, MAX_PATH, L"%sdress-%lu-%u", base, GetCurrentProcessId(), counter++);
+        swprintf(name, MAX_PATH, L"%lsdress-%lu-%u", base, GetCurrentProcessId(), counter++);
         if (CreateDirectoryW(name, nullptr)) {
             path_ = name;
             break;
