@@ -11,25 +11,14 @@
 #include "drive_page.h"
 #include "drive_store.h"
 #include "extension.h"
+#include "help_ids.h"
 #include "icon_chooser.h"
 #include "module.h"
 #include "resource.h"
 
 namespace {
 
-const DWORD DrivePageHelpIds[] = {
-    IDC_DRIVE_LABEL,        1,
-    IDC_CHANGE_DRIVE_ICON,  2,
-    IDC_DEFAULT_DRIVE_ICON, 3,
-    IDC_DRIVE_ICON_PREVIEW, 4,
-    IDC_DISK_LABEL,         5,
-    IDC_CHANGE_DISK_ICON,   6,
-    IDC_DEFAULT_DISK_ICON,  7,
-    IDC_DISK_ICON_PREVIEW,  8,
-    0,                      0,
-};
-
-const PageChrome kDrivePageChrome = {IDB_BANNER, DrivePageHelpIds, L"::/VolDress.txt"};
+const PageChrome DrivePageChrome = {IDB_BANNER, DrivePageHelpIds, kVolDressTopicFile};
 
 // The controls that edit something; all of them are disabled when the page
 // has no drive to work on.
@@ -201,7 +190,7 @@ INT_PTR CALLBACK DrivePageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         DestroyPreview(&context->diskIconPreview);
         break;
     default:
-        HandleChromeMessage(dialog, message, wParam, lParam, kDrivePageChrome);
+        HandleChromeMessage(dialog, message, wParam, lParam, DrivePageChrome);
         break;
     }
     return FALSE;

@@ -15,7 +15,9 @@
 
 #include "deliverables.h"
 #include "drive_support.h"
+#include "help_ids.h"
 #include "host.h"
+#include "htmlhelp_double.h"
 
 namespace {
 
@@ -490,6 +492,78 @@ TEST_F(DrivePageTest, WithoutADriveRootThePageIsDisabledAndWritesNothing)
     EXPECT_FALSE(FileExists(drive.AutoRun()));
     EXPECT_FALSE(FileExists(drive.Path(L"folder\\AutoRun.inf")));
     EXPECT_FALSE(FileExists(cwdAutoRun));
+}
+
+// ---------------------------------------------------------------------------
+// Banner and help
+
+std::vector<UINT_PTR> g_loadedBitmaps;
+decltype(&LoadBitmapW) g_realLoadBitmap = nullptr;
+
+HBITMAP WINAPI RecordLoadBitmap(HINSTANCE instance, LPCWSTR name)
+{
+    g_loadedBitmaps.push_back(reinterpret_cast<UINT_PTR>(name));
+    return g_realLoadBitmap(instance, name);
+}
+
+const wchar_t kHtmlHelpServerKey[] = L"CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32";
+
+// The HTML Help library the deliverable binds at its first help request: the
+// recording double beside the test, registered where the deliverable looks.
+HelpCallLog* RegisterHelpDouble(std::wstring* previous)
+{
+    *previous = ReadRegString(HKEY_CLASSES_ROOT, kHtmlHelpServerKey, nullptr);
+    std::wstring path = ProgramFolder() + L"\\HtmlHelpDouble.dll";
+    SetRegString(HKEY_CLASSES_ROOT, kHtmlHelpServerKey, nullptr, path);
+    HMODULE module = LoadLibraryW(path.c_str());
+    auto log = module ? reinterpret_cast<HelpDoubleLogFn>(
+                            reinterpret_cast<void*>(GetProcAddress(module, "HelpDoubleLog")))
+                      : nullptr;
+    return log ? log() : nullptr;
+}
+
+TEST_F(DrivePageTest, PaintsBanner104AndAnswersHelpFromVolDressTxt)
+{
+    std::wstring previousServer;
+    HelpCallLog* log = RegisterHelpDouble(&previousServer);
+    ASSERT_NE(log, nullptr) << "HtmlHelpDouble.dll is not beside the test";
+    if (!g_realLoadBitmap)
+        g_realLoadBitmap = reinterpret_cast<decltype(g_realLoadBitmap)>(
+            PatchImport(Dll().module, "user32.dll", "LoadBitmapW", reinterpret_cast<void*>(RecordLoadBitmap)));
+    ASSERT_NE(g_realLoadBitmap, nullptr);
+
+    HWND page = Open();
+    ASSERT_NE(page, nullptr);
+    g_loadedBitmaps.clear();
+    InvalidateRect(page, nullptr, TRUE);
+    UpdateWindow(page);
+    ASSERT_FALSE(g_loadedBitmaps.empty());
+    EXPECT_EQ(g_loadedBitmaps.back(), 104u);
+
+    const std::wstring helpFile = ProgramFolder() + L"\\QLNHELP.chm::/VolDress.txt";
+    for (const DWORD* pair = DrivePageHelpIds; pair[0] != 0; pair += 2) {
+        HWND control = Item(page, static_cast<int>(pair[0]));
+        ASSERT_NE(control, nullptr) << pair[0];
+        LONG before = log->calls;
+        ASSERT_LT(before, static_cast<LONG>(kRecordedHelpCalls));
+        HELPINFO info = {};
+        info.cbSize = sizeof(info);
+        info.iContextType = HELPINFO_WINDOW;
+        info.iCtrlId = static_cast<int>(pair[0]);
+        info.hItemHandle = control;
+        SendMessageW(page, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+        ASSERT_EQ(log->calls, before + 1) << "control " << pair[0];
+        const RecordedHelpCall& call = log->call[before];
+        EXPECT_EQ(call.caller, control);
+        EXPECT_EQ(std::wstring(call.file), helpFile);
+        EXPECT_EQ(call.command, 0x11u);  // HH_TP_HELP_WM_HELP
+        ASSERT_EQ(call.pairCount, 9u);
+        EXPECT_TRUE(std::equal(call.pairs, call.pairs + 18, DrivePageHelpIds));
+    }
+    if (previousServer == L"<missing>")
+        DeleteRegTree(HKEY_CLASSES_ROOT, kHtmlHelpServerKey);
+    else
+        SetRegString(HKEY_CLASSES_ROOT, kHtmlHelpServerKey, nullptr, previousServer);
 }
 
 }  // namespace
