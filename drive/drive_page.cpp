@@ -120,6 +120,7 @@ void ChooseDiskIcon(HWND page, PageContext& context)
     int iconIndex = context.diskIconIndex;
     if (PickIconDlg(page, iconFile, ARRAYSIZE(iconFile), &iconIndex) == 0)
         return;
+    iconFile[ARRAYSIZE(iconFile) - 1] = L'\0';
     StringCchCopyW(context.diskIconFile, ARRAYSIZE(context.diskIconFile), iconFile);
     context.diskIconIndex = iconIndex;
     SendMessageW(page, WM_USER, 0, 0);
