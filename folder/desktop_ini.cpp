@@ -1,1 +1,229 @@
 #include "desktop_ini.h"
+
+#include <shlobj.h>
+#include <strsafe.h>
+
+#include "handle.h"
+#include "profile.h"
+
+namespace {
+
+const WCHAR kSection[] = L".ShellClassInfo";
+const WCHAR kIconFile[] = L"IconFile";
+const WCHAR kIconIndex[] = L"IconIndex";
+
+// Capacity of the "IconIndex" scratch text: any 32-bit value and more.
+const DWORD kIconIndexCapacity = 256;
+
+bool IsEmpty(PCWSTR text)
+{
+    return !text || !text[0];
+}
+
+WCHAR FoldAsciiCase(WCHAR c)
+{
+    return (c >= L'A' && c <= L'Z') ? static_cast<WCHAR>(c - L'A' + L'a') : c;
+}
+
+bool IsBlank(WCHAR c)
+{
+    return c == L' ' || (c >= L'\t' && c <= L'\r');
+}
+
+}  // namespace
+
+bool GetDesktopIniPath(PCWSTR folderPath, PWSTR settingsPath)
+{
+    // A cut path would name another file, whose settings the page would
+    // then read and write: no settings path at all instead.
+    if (FAILED(StringCchCopyW(settingsPath, MAX_PATH, folderPath)) ||
+        FAILED(StringCchCatW(settingsPath, MAX_PATH, L"\\Desktop.ini"))) {
+        settingsPath[0] = L'\0';
+        return false;
+    }
+    return true;
+}
+
+void ReadFolderSetting(PCWSTR settingsPath, PCWSTR key, PCWSTR defaultValue, PWSTR buffer, DWORD capacity)
+{
+    if (capacity == 0)
+        return;
+    if (IsEmpty(settingsPath)) {
+        // No settings file (its path did not fit): the profile functions
+        // would look for a file of that name in the Windows folder.
+        StringCchCopyW(buffer, capacity, defaultValue);
+        return;
+    }
+    GetPrivateProfileStringW(kSection, key, defaultValue, buffer, capacity, settingsPath);
+}
+
+void WriteFolderSetting(PCWSTR settingsPath, PCWSTR key, PCWSTR value)
+{
+    if (IsEmpty(settingsPath))
+        return;
+    if (IsEmpty(value)) {
+        WritePrivateProfileStringW(kSection, key, nullptr, settingsPath);
+        return;
+    }
+    // A file that the profile functions create themselves is written in
+    // the ANSI code page, which turns every other character into '?'.
+    PrepareUnicodeProfile(settingsPath);
+    WritePrivateProfileStringW(kSection, key, value, settingsPath);
+}
+
+bool ExpandIconFile(PCWSTR folderPath, PCWSTR storedValue, PWSTR workingPath)
+{
+    // "C:\..." and "%SystemRoot%\..." stand for themselves; the variable is
+    // left for whoever opens the file to expand.
+    size_t length = 0;
+    StringCchLengthW(storedValue, MAX_PATH, &length);
+    if ((length >= 3 && storedValue[2] == L'\\') || storedValue[0] == L'%') {
+        StringCchCopyW(workingPath, MAX_PATH, storedValue);
+        return true;
+    }
+
+    WCHAR joined[MAX_PATH];
+    if (SUCCEEDED(StringCchCopyW(joined, ARRAYSIZE(joined), folderPath)) &&
+        SUCCEEDED(StringCchCatW(joined, ARRAYSIZE(joined), L"\\")) &&
+        SUCCEEDED(StringCchCatW(joined, ARRAYSIZE(joined), storedValue))) {
+        StringCchCopyW(workingPath, MAX_PATH, joined);
+        return true;
+    }
+    // Too long to join: keep the stored form, which an apply contracts to
+    // itself and so writes back unchanged, instead of losing the icon.
+    StringCchCopyW(workingPath, MAX_PATH, storedValue);
+    return false;
+}
+
+void ContractIconFile(PCWSTR folderPath, PCWSTR workingPath, PWSTR storedValue)
+{
+    size_t folderLength = 0;
+    StringCchLengthW(folderPath, MAX_PATH, &folderLength);
+    if (folderLength > 0) {
+        size_t i = 0;
+        // Only A-Z and a-z are taken as equal; the terminator of a shorter
+        // working path ends the match.
+        while (i < folderLength && FoldAsciiCase(workingPath[i]) == FoldAsciiCase(folderPath[i]))
+            ++i;
+        if (i == folderLength && workingPath[i] == L'\\') {
+            StringCchCopyW(storedValue, MAX_PATH, workingPath + folderLength + 1);
+            return;
+        }
+    }
+    StringCchCopyW(storedValue, MAX_PATH, workingPath);
+}
+
+int ParseIconIndex(PCWSTR text)
+{
+    const WCHAR* p = text;
+    while (IsBlank(*p))
+        ++p;
+    bool negative = false;
+    if (*p == L'+' || *p == L'-') {
+        negative = (*p == L'-');
+        ++p;
+    }
+    unsigned long long magnitude = 0;
+    bool overflow = false;
+    for (; *p >= L'0' && *p <= L'9'; ++p) {
+        magnitude = magnitude * 10 + static_cast<unsigned>(*p - L'0');
+        if (magnitude > 0xFFFFFFFFull) {
+            overflow = true;
+            magnitude = 0xFFFFFFFFull;  // keeps the product above in range
+        }
+    }
+    // An index out of 32-bit range reads as 4294967295 whatever its sign.
+    UINT32 bits = overflow ? 0xFFFFFFFFu : static_cast<UINT32>(magnitude);
+    if (negative && !overflow)
+        bits = 0u - bits;
+    return static_cast<int>(bits);
+}
+
+void FormatIconIndex(int index, PWSTR buffer, size_t capacity)
+{
+    StringCchPrintfW(buffer, capacity, L"%u", static_cast<unsigned>(index));
+}
+
+bool ReadFolderIcon(PCWSTR settingsPath, PCWSTR folderPath, PWSTR iconFile, int* iconIndex)
+{
+    *iconIndex = 0;
+    iconFile[0] = L'\0';
+    WCHAR stored[MAX_PATH] = L"";
+    ReadFolderSetting(settingsPath, kIconFile, L"", stored, ARRAYSIZE(stored));
+    WCHAR indexText[kIconIndexCapacity] = L"";
+    ReadFolderSetting(settingsPath, kIconIndex, L"0", indexText, ARRAYSIZE(indexText));
+    if (!stored[0])
+        return false;
+    *iconIndex = ParseIconIndex(indexText);
+    return ExpandIconFile(folderPath, stored, iconFile);
+}
+
+void WriteFolderIcon(PCWSTR settingsPath, PCWSTR folderPath, PWSTR iconFile, int iconIndex)
+{
+    WCHAR stored[MAX_PATH];
+    ContractIconFile(folderPath, iconFile, stored);
+    StringCchCopyW(iconFile, MAX_PATH, stored);
+    if (stored[0]) {
+        WCHAR indexText[16];
+        FormatIconIndex(iconIndex, indexText, ARRAYSIZE(indexText));
+        WriteFolderSetting(settingsPath, kIconFile, stored);
+        WriteFolderSetting(settingsPath, kIconIndex, indexText);
+    } else {
+        WriteFolderSetting(settingsPath, kIconFile, nullptr);
+        WriteFolderSetting(settingsPath, kIconIndex, nullptr);
+    }
+}
+
+bool ProbeDesktopIni(PCWSTR settingsPath)
+{
+    if (IsEmpty(settingsPath))
+        return false;
+    // The read-only bit is not put back, even when the dialog is cancelled:
+    // the file is to stay writable for the applies to come.
+    DWORD attributes = GetFileAttributesW(settingsPath);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(settingsPath, attributes & ~FILE_ATTRIBUTE_READONLY);
+
+    AutoFile existing(CreateFileW(settingsPath, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+    if (existing)
+        return true;
+
+    // No file (or one we may not open): whether one can be created counts.
+    AutoFile created(CreateFileW(settingsPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                 nullptr));
+    if (!created)
+        return false;
+    created.Reset();
+    DeleteFileW(settingsPath);
+    return true;
+}
+
+DWORD BeginDesktopIniUpdate(PCWSTR settingsPath)
+{
+    if (IsEmpty(settingsPath))
+        return FILE_ATTRIBUTE_NORMAL;
+    DWORD attributes = GetFileAttributesW(settingsPath);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return FILE_ATTRIBUTE_NORMAL;
+    if (attributes & FILE_ATTRIBUTE_READONLY) {
+        attributes &= ~FILE_ATTRIBUTE_READONLY;
+        SetFileAttributesW(settingsPath, attributes);
+    }
+    return attributes;
+}
+
+void EndDesktopIniUpdate(PCWSTR settingsPath, DWORD savedAttributes, PCWSTR folderPath)
+{
+    if (!IsEmpty(settingsPath))
+        SetFileAttributesW(settingsPath, savedAttributes | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+
+    // Explorer reads Desktop.ini only in folders marked read-only (or
+    // system); the bit is added to whatever the folder has.
+    DWORD folderAttributes = GetFileAttributesW(folderPath);
+    if (folderAttributes != INVALID_FILE_ATTRIBUTES)
+        SetFileAttributesW(folderPath, folderAttributes | FILE_ATTRIBUTE_READONLY);
+
+    // The flush makes the call return only once the shell has been told.
+    SHChangeNotify(SHCNE_RENAMEFOLDER, SHCNF_PATHW | SHCNF_FLUSH, folderPath, folderPath);
+}

@@ -19,8 +19,9 @@ void WriteFolderSetting(PCWSTR settingsPath, PCWSTR key, PCWSTR value);
 
 // Working icon path (MAX_PATH) for a stored "IconFile": a value whose third
 // character is "\" or whose first is "%" is kept; anything else is joined to
-// the folder path.
-void ExpandIconFile(PCWSTR folderPath, PCWSTR storedValue, PWSTR workingPath);
+// the folder path. When the joined path would not fit, the stored value is
+// kept as it is (so an apply writes it back unchanged) and false returned.
+bool ExpandIconFile(PCWSTR folderPath, PCWSTR storedValue, PWSTR workingPath);
 
 // Stored "IconFile" (MAX_PATH) for a working path: relative to the folder
 // when the path lies inside it (ASCII letters compared without case).
@@ -32,6 +33,16 @@ int ParseIconIndex(PCWSTR text);
 
 // Index to "IconIndex" text: the unsigned decimal of its 32 bits.
 void FormatIconIndex(int index, PWSTR buffer, size_t capacity);
+
+// Reads "IconFile" and "IconIndex" into the working icon path (MAX_PATH)
+// and index; without an "IconFile" the index is 0. Returns whether the
+// working path names a file to show, that is, it is not empty and was
+// expanded.
+bool ReadFolderIcon(PCWSTR settingsPath, PCWSTR folderPath, PWSTR iconFile, int* iconIndex);
+
+// Turns the working icon path into its stored form in place and writes
+// "IconFile" and "IconIndex", or deletes both when there is no icon file.
+void WriteFolderIcon(PCWSTR settingsPath, PCWSTR folderPath, PWSTR iconFile, int iconIndex);
 
 // True when the settings file can be written or created. Clears its
 // read-only attribute; a missing file is created and deleted again.

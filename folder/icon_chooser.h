@@ -1,5 +1,6 @@
 // The icon chooser flow shared by the folder, file and drive pages, each on
-// its own buffers and preview control.
+// its own buffers and preview control. iconFile is a working icon path of
+// MAX_PATH characters; *preview is an icon owned by the page (or null).
 #pragma once
 
 #include <windows.h>

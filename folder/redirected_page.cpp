@@ -1,19 +1,110 @@
+// The "Customize Ex" page of a folder shortcut in the Network Shortcuts
+// folder. Its icon and InfoTip belong to the "target.lnk" inside it, whose
+// own Properties dialog the page opens; the page edits only the label.
 #include "folder_pages.h"
 
+#include <commctrl.h>
+#include <prsht.h>
+#include <shellapi.h>
+#include <strsafe.h>
+
 #include "chrome.h"
+#include "desktop_ini.h"
 #include "extension.h"
 #include "help_ids.h"
+#include "picker.h"
 #include "resource.h"
 
 namespace {
 
-const PageChrome RedirectedPageChrome = {IDB_BANNER, RedirectedPageHelpIds, kDirDressTopicFile};
+const PageChrome kRedirectedPageChrome = {IDB_BANNER, RedirectedPageHelpIds, kDirDressTopicFile};
+
+const WCHAR kLabelKey[] = L"LocalizedResourceName";
+
+void OnInitDialog(HWND dialog, PageContext* context)
+{
+    WCHAR settingsPath[MAX_PATH];
+    GetDesktopIniPath(context->itemPath, settingsPath);
+
+    context->label[0] = L'\0';
+    ReadFolderSetting(settingsPath, kLabelKey, L"", context->label, ARRAYSIZE(context->label));
+    if (context->label[0])
+        ShowIndirectString(GetDlgItem(dialog, IDC_LABEL_EDIT), context->label);
+    SendDlgItemMessageW(dialog, IDC_LABEL_EDIT, EM_SETMODIFY, FALSE, 0);
+
+    if (!ProbeDesktopIni(settingsPath))
+        EnableWindow(GetDlgItem(dialog, IDC_CHANGE_LABEL), FALSE);
+}
+
+void ChangeLabel(HWND dialog, PageContext* context)
+{
+    WCHAR work[MAX_PATH];
+    StringCchCopyW(work, ARRAYSIZE(work), context->label);
+    if (PickStringResource(dialog, work, ARRAYSIZE(work)) == 0)
+        return;
+    StringCchCopyW(context->label, ARRAYSIZE(context->label), work);
+    HWND edit = GetDlgItem(dialog, IDC_LABEL_EDIT);
+    if (context->label[0])
+        ShowIndirectString(edit, context->label);
+    else
+        SetWindowTextW(edit, L"");
+    SendMessageW(edit, EM_SETMODIFY, TRUE, 0);
+    MarkPageChanged(dialog);
+}
+
+// The shortcut's own Properties dialog, independent of this page.
+void OpenTargetProperties(HWND dialog, PageContext* context)
+{
+    WCHAR shortcut[MAX_PATH];
+    // A cut path would open another file's Properties.
+    if (FAILED(StringCchCopyW(shortcut, ARRAYSIZE(shortcut), context->itemPath)) ||
+        FAILED(StringCchCatW(shortcut, ARRAYSIZE(shortcut), L"\\target.lnk")))
+        return;
+    ShellExecuteW(dialog, L"properties", shortcut, nullptr, context->itemPath, SW_SHOW);
+}
+
+void OnApply(HWND dialog, PageContext* context)
+{
+    WCHAR settingsPath[MAX_PATH];
+    GetDesktopIniPath(context->itemPath, settingsPath);
+    DWORD savedAttributes = BeginDesktopIniUpdate(settingsPath);
+    if (SendDlgItemMessageW(dialog, IDC_LABEL_EDIT, EM_GETMODIFY, 0, 0))
+        WriteFolderSetting(settingsPath, kLabelKey, context->label);
+    EndDesktopIniUpdate(settingsPath, savedAttributes, context->itemPath);
+    SetWindowLongPtrW(dialog, DWLP_MSGRESULT, PSNRET_NOERROR);
+}
 
 }  // namespace
 
 INT_PTR CALLBACK RedirectedPageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    GetPageContext(dialog, message, lParam);
-    HandleChromeMessage(dialog, message, wParam, lParam, RedirectedPageChrome);
+    PageContext* context = GetPageContext(dialog, message, lParam);
+    if (!context)
+        return FALSE;
+
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInitDialog(dialog, context);
+        break;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDC_CHANGE_LABEL:
+            ChangeLabel(dialog, context);
+            break;
+        case IDC_TARGET_PROPERTIES:
+            OpenTargetProperties(dialog, context);
+            break;
+        default:
+            break;
+        }
+        break;
+    case WM_NOTIFY:
+        if (reinterpret_cast<const NMHDR*>(lParam)->code == static_cast<UINT>(PSN_APPLY))
+            OnApply(dialog, context);
+        break;
+    default:
+        HandleChromeMessage(dialog, message, wParam, lParam, kRedirectedPageChrome);
+        break;
+    }
     return FALSE;
 }

@@ -165,5 +165,10 @@ HMODULE LoadStringModuleInContext(PCWSTR path)
     ActivationScope scope;
     if (scope.Failed())
         return nullptr;
-    return LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    HMODULE module = LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    // Systems before Vista refuse the image-resource flag; a plain data-file
+    // load still maps the resources without running anything.
+    if (!module && GetLastError() == ERROR_INVALID_PARAMETER)
+        module = LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    return module;
 }

@@ -1,0 +1,841 @@
+// DirDress's folder page and redirected-folder page, driven in a real
+// property sheet through the DLL's exports, as the shell hosts them. The
+// icon picker, attribute changes, shell notifications and ShellExecuteW are
+// watched (and the icon picker answered) through the DLL's import table.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "deliverables.h"
+#include "handle.h"
+#include "host.h"
+#include "page_spy.h"
+
+namespace {
+
+const wchar_t kSection[] = L".ShellClassInfo";
+
+enum : int {
+    kInfoTipEdit = 1000,
+    kChangeIcon = 1001,
+    kIconPreview = 1002,
+    kDefaultIcon = 1003,
+    kLabelEdit = 1004,
+    kChangeLabel = 1005,
+    kChangeInfoTip = 1007,
+    kInfoTipResource = 1009,
+    kTargetProperties = 1011,
+};
+
+const Deliverable& Dll()
+{
+    static Deliverable dll = Deliverable::Load(kDirDress.dll);
+    return dll;
+}
+
+std::wstring SystemFile(const wchar_t* name)
+{
+    WCHAR path[MAX_PATH] = L"";
+    GetSystemDirectoryW(path, MAX_PATH);
+    return std::wstring(path) + L"\\" + name;
+}
+
+// An icon library every prefix has.
+std::wstring IconLibrary()
+{
+    return SystemFile(L"shell32.dll");
+}
+
+HICON Preview(HWND page)
+{
+    return reinterpret_cast<HICON>(SendDlgItemMessageW(page, kIconPreview, STM_GETICON, 0, 0));
+}
+
+// One Properties dialog of a folder with DirDress's page in it.
+class FolderSheet {
+public:
+    explicit FolderSheet(const std::wstring& folder)
+    {
+        ComPtr<IShellExtInit> init;
+        EXPECT_EQ(Dll().Create(*kDirDress.clsid, IID_IShellExtInit, init.ReceiveVoid()), S_OK);
+        if (!init)
+            return;
+        IDataObject* data = CreateDropDataObject({folder});
+        EXPECT_EQ(init->Initialize(nullptr, data, nullptr), S_OK);
+        data->Release();
+        ComPtr<IShellPropSheetExt> extension;
+        EXPECT_EQ(init->QueryInterface(IID_IShellPropSheetExt, extension.ReceiveVoid()), S_OK);
+        EXPECT_EQ(extension->AddPages(PropertySheetHost::AddPage, reinterpret_cast<LPARAM>(&host)), S_OK);
+        EXPECT_EQ(host.PageCount(), 1u);
+        EXPECT_TRUE(host.Show());
+        page = host.CurrentPage();
+        EXPECT_NE(page, nullptr);
+    }
+
+    PropertySheetHost host;
+    HWND page = nullptr;
+};
+
+// ---------------------------------------------------------------------------
+// The string picker, answered from a second thread
+
+enum : int {
+    kPickerFile = 1000,
+    kPickerList = 1002,
+    kPickerDefault = 1006,
+};
+
+std::wstring BinFile(const wchar_t* name)
+{
+    WCHAR path[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir = path;
+    return dir.substr(0, dir.rfind(L'\\') + 1) + name;
+}
+
+// A string module of the tests: 1 "Alpha", 5 "Beta", 21 "Block two", ...
+std::wstring Strings(UINT id)
+{
+    return L"@" + BinFile(L"picker_strings.dll") + L",-" + std::to_wstring(id);
+}
+
+// What the user saw in the picker and did there.
+struct PickerAnswer {
+    bool shown = false;
+    std::wstring file;  // the module the picker opened on
+};
+
+const UINT kFirstString = 0xFFFFFFFF;
+
+// Clicks `button` of the page, which opens the picker, and in the picker
+// selects the string `id` (kFirstString: the first listed) and presses OK
+// (or presses `pickerButton`). A picker left open is cancelled, so that a
+// failing test ends.
+PickerAnswer AnswerPicker(HWND page, int button, UINT id, int pickerButton = IDOK)
+{
+    PickerAnswer answer;
+    answer.shown = AnswerModal(
+        L"Change string",
+        [&](HWND picker) {
+            answer.file = WindowText(GetDlgItem(picker, kPickerFile));
+            HWND list = GetDlgItem(picker, kPickerList);
+            LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+            for (LRESULT i = 0; i < count; ++i)
+                if (id == kFirstString ? i == 0 : static_cast<UINT>(SendMessageW(list, LB_GETITEMDATA, i, 0)) == id)
+                    SendMessageW(list, LB_SETCURSEL, i, 0);
+            SendMessageW(GetDlgItem(picker, pickerButton), BM_CLICK, 0, 0);
+            for (int i = 0; i < 150 && IsWindow(picker); ++i)
+                Sleep(20);
+            if (IsWindow(picker)) {
+                ADD_FAILURE() << "the picker stayed open";
+                PostMessageW(picker, WM_COMMAND, IDCANCEL, 0);
+            }
+        },
+        [&] { Click(page, button); });
+    return answer;
+}
+
+// A picture of the dialog for people to look at. Wine paints a new sheet's
+// controls a little after it is shown; the picture waits for them.
+void Picture(const FolderSheet& sheet, const wchar_t* name)
+{
+    PumpMessages(300);
+    SaveScreenshot(sheet.host.Sheet(), name);
+}
+
+class FolderPageTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(Dll().module, nullptr);
+        spy.reset(new PageSpy(Dll().module));
+        ASSERT_TRUE(spy->pickIconPatched);
+        folder = dir.MakeDir(L"Photos");
+        ini = folder + L"\\Desktop.ini";
+    }
+    void TearDown() override
+    {
+        spy.reset();
+        EXPECT_EQ(Dll().canUnloadNow(), S_OK);
+    }
+
+    std::wstring Read(const wchar_t* key) const { return ReadProfile(ini, kSection, key); }
+
+    void ExpectEnvelope(DWORD fileAttributes)
+    {
+        auto attributes = spy->CallsOf(L"attributes ");
+        ASSERT_GE(attributes.size(), 2u);
+        EXPECT_EQ(attributes[attributes.size() - 2], L"attributes " + ini + L" " + Hex(fileAttributes));
+        EXPECT_EQ(attributes.back(), L"attributes " + folder + L" " + Hex(FILE_ATTRIBUTE_DIRECTORY |
+                                                                         FILE_ATTRIBUTE_READONLY));
+        EXPECT_EQ(spy->CallsOf(L"notify "), std::vector<std::wstring>{L"notify 20000 1005 " + folder + L" " + folder});
+    }
+
+    static std::wstring Hex(DWORD value)
+    {
+        wchar_t text[16];
+        swprintf(text, 16, L"%lx", static_cast<unsigned long>(value));
+        return text;
+    }
+
+    TempDir dir;
+    std::wstring folder, ini;
+    std::unique_ptr<PageSpy> spy;
+};
+
+// ---------------------------------------------------------------------------
+// Opening
+
+TEST_F(FolderPageTest, OpensEmptyWithoutDesktopIniAndLeavesNoFile)
+{
+    FolderSheet sheet(folder);
+    HWND page = sheet.page;
+    Picture(sheet, L"folder_page_empty");
+
+    EXPECT_EQ(WindowText(Item(page, kInfoTipEdit)), L"");
+    EXPECT_EQ(WindowText(Item(page, kLabelEdit)), L"");
+    EXPECT_EQ(Preview(page), nullptr);
+    EXPECT_FALSE(IsChecked(page, kInfoTipResource));
+    EXPECT_FALSE(IsReadOnlyEdit(page, kInfoTipEdit));
+    EXPECT_TRUE(IsReadOnlyEdit(page, kLabelEdit));
+    EXPECT_FALSE(IsEnabled(page, kChangeInfoTip));
+    for (int id : {kInfoTipEdit, kChangeIcon, kDefaultIcon, kChangeLabel, kInfoTipResource})
+        EXPECT_TRUE(IsEnabled(page, id)) << id;
+    EXPECT_FALSE(IsModified(page, kInfoTipEdit));
+    EXPECT_FALSE(IsModified(page, kLabelEdit));
+    EXPECT_FALSE(sheet.host.ApplyEnabled());
+    // The probe created the file and deleted it again.
+    EXPECT_FALSE(FileExists(ini));
+    // Opening writes nothing and tells nobody.
+    EXPECT_TRUE(spy->calls.empty()) << spy->calls.front();
+    sheet.host.PressCancel();
+}
+
+TEST_F(FolderPageTest, ShowsTheStoredIconAndTextInTextMode)
+{
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nIconFile=" + IconLibrary() +
+                                          L"\r\nIconIndex=3\r\nInfoTip=Holiday pictures\r\n"));
+    FolderSheet sheet(folder);
+    HWND page = sheet.page;
+    Picture(sheet, L"folder_page_stored");
+
+    EXPECT_NE(Preview(page), nullptr);
+    EXPECT_EQ(WindowText(Item(page, kInfoTipEdit)), L"Holiday pictures");
+    EXPECT_FALSE(IsChecked(page, kInfoTipResource));
+    EXPECT_FALSE(IsReadOnlyEdit(page, kInfoTipEdit));
+    EXPECT_FALSE(IsModified(page, kInfoTipEdit));
+    EXPECT_FALSE(sheet.host.ApplyEnabled());
+    sheet.host.PressCancel();
+    // Nothing was written by opening and cancelling.
+    EXPECT_TRUE(spy->CallsOf(L"write ").empty());
+}
+
+TEST_F(FolderPageTest, IndirectInfoTipOpensInResourceMode)
+{
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nInfoTip=@C:\\none.dll,-5\r\n"));
+    FolderSheet sheet(folder);
+    HWND page = sheet.page;
+    EXPECT_TRUE(IsChecked(page, kInfoTipResource));
+    EXPECT_TRUE(IsReadOnlyEdit(page, kInfoTipEdit));
+    EXPECT_TRUE(IsEnabled(page, kChangeInfoTip));
+    EXPECT_FALSE(IsModified(page, kInfoTipEdit));
+    // A resolution that finds no module shows no text.
+    EXPECT_EQ(WindowText(Item(page, kInfoTipEdit)), L"");
+
+    // OK without a change rewrites only the icon keys.
+    sheet.host.PressOk();
+    EXPECT_EQ(Read(L"InfoTip"), L"@C:\\none.dll,-5");
+}
+
+TEST_F(FolderPageTest, ReadOnlyDesktopIniIsNoLongerReadOnlyAfterOpening)
+{
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nInfoTip=x\r\n"));
+    ASSERT_TRUE(SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
+    {
+        FolderSheet sheet(folder);
+        EXPECT_TRUE(IsEnabled(sheet.page, kChangeIcon));
+        sheet.host.PressCancel();
+    }
+    EXPECT_EQ(Attributes(ini), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+}
+
+TEST_F(FolderPageTest, UnwritableDesktopIniDisablesTheEditingControls)
+{
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nInfoTip=@C:\\none.dll,-5\r\n"));
+    // Another program holds the file open for reading only: it can be read
+    // but neither opened for writing nor created.
+    AutoFile held(CreateFileW(ini.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    FolderSheet sheet(folder);
+    HWND page = sheet.page;
+    Picture(sheet, L"folder_page_unwritable");
+    for (int id : {kInfoTipEdit, kChangeIcon, kDefaultIcon, kChangeLabel})
+        EXPECT_FALSE(IsEnabled(page, id)) << id;
+    // The mode switches stay as the stored InfoTip set them.
+    EXPECT_TRUE(IsEnabled(page, kInfoTipResource));
+    EXPECT_TRUE(IsChecked(page, kInfoTipResource));
+    EXPECT_TRUE(IsEnabled(page, kChangeInfoTip));
+    held.Reset();
+    sheet.host.PressCancel();
+}
+
+TEST_F(FolderPageTest, UnwritableTextModeKeepsInfoTipButtonDisabled)
+{
+    std::wstring missingFolder = dir.Child(L"gone");
+    // The folder does not exist: no Desktop.ini can be opened or created.
+    FolderSheet sheet(missingFolder);
+    HWND page = sheet.page;
+    for (int id : {kInfoTipEdit, kChangeIcon, kDefaultIcon, kChangeLabel, kChangeInfoTip})
+        EXPECT_FALSE(IsEnabled(page, id)) << id;
+    EXPECT_TRUE(IsEnabled(page, kInfoTipResource));
+    // An apply still runs; its writes fail silently.
+    sheet.host.PressOk();
+    EXPECT_EQ(spy->CallsOf(L"notify ").size(), 1u);
+}
+
+TEST_F(FolderPageTest, FolderTooLongForDesktopIniIsNeverWritten)
+{
+    // folder + "\\Desktop.ini" would not fit 259 characters; cut, it would
+    // name another file.
+    std::wstring deep = dir.MakeDir(std::wstring(250 - dir.Path().size() - 1, L'd'));
+    ASSERT_EQ(deep.size(), 250u);
+    ASSERT_EQ(Attributes(deep), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    FolderSheet sheet(deep);
+    for (int id : {kInfoTipEdit, kChangeIcon, kDefaultIcon, kChangeLabel})
+        EXPECT_FALSE(IsEnabled(sheet.page, id)) << id;
+    sheet.host.PressOk();
+    EXPECT_TRUE(spy->CallsOf(L"write ").empty()) << spy->CallsOf(L"write ").front();
+    EXPECT_TRUE(spy->CallsOf(L"attributes " + deep + L"\\").empty());
+    EXPECT_FALSE(FileExists((deep + L"\\Desktop.ini").substr(0, 259)));
+}
+
+// ---------------------------------------------------------------------------
+// InfoTip
+
+TEST_F(FolderPageTest, TypedInfoTipIsWrittenByOkWithoutEnablingApply)
+{
+    FolderSheet sheet(folder);
+    TypeText(Item(sheet.page, kInfoTipEdit), L"Holiday");
+    EXPECT_TRUE(IsModified(sheet.page, kInfoTipEdit));
+    EXPECT_FALSE(sheet.host.ApplyEnabled());
+    sheet.host.PressOk();
+
+    EXPECT_EQ(Read(L"InfoTip"), L"Holiday");
+    EXPECT_EQ(Read(L"IconFile"), L"<missing>");
+    EXPECT_EQ(Read(L"IconIndex"), L"<missing>");
+    ExpectEnvelope(FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    DWORD attributes = Attributes(ini);
+    EXPECT_EQ(attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY),
+              static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+}
+
+TEST_F(FolderPageTest, TypedInfoTipIsDroppedByCancel)
+{
+    FolderSheet sheet(folder);
+    TypeText(Item(sheet.page, kInfoTipEdit), L"Holiday");
+    sheet.host.PressCancel();
+    EXPECT_FALSE(FileExists(ini));
+    EXPECT_TRUE(spy->calls.empty()) << spy->calls.front();
+}
+
+TEST_F(FolderPageTest, NonAsciiInfoTipSurvives)
+{
+    const std::wstring text = L"Caf\u00E9 \u2713 \u65E5\u672C\u8A9E";
+    FolderSheet sheet(folder);
+    TypeText(Item(sheet.page, kInfoTipEdit), text);
+    sheet.host.PressOk();
+    EXPECT_EQ(Read(L"InfoTip"), text);
+}
+
+TEST_F(FolderPageTest, LongInfoTipIsCutTo259Characters)
+{
+    FolderSheet sheet(folder);
+    std::wstring typed;
+    for (int i = 0; i < 300; ++i)
+        typed += static_cast<wchar_t>(L'a' + i % 26);
+    TypeText(Item(sheet.page, kInfoTipEdit), typed);
+    sheet.host.PressOk();
+    EXPECT_EQ(Read(L"InfoTip"), typed.substr(0, 259));
+}
+
+TEST_F(FolderPageTest, ClearedInfoTipDeletesTheKey)
+{
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nInfoTip=old\r\n"));
+    FolderSheet sheet(folder);
+    HWND edit = Item(sheet.page, kInfoTipEdit);
+    SendMessageW(edit, EM_SETSEL, 0, -1);
+    SendMessageW(edit, WM_CHAR, VK_BACK, 1);
+    EXPECT_EQ(WindowText(edit), L"");
+    EXPECT_TRUE(IsModified(sheet.page, kInfoTipEdit));
+    sheet.host.PressOk();
+    EXPECT_EQ(Read(L"InfoTip"), L"<missing>");
+    EXPECT_EQ(spy->CallsOf(L"write InfoTip"), std::vector<std::wstring>{L"write InfoTip=<null>"});
+}
+
+TEST_F(FolderPageTest, CheckBoxSwitchesModesWithoutMarkingTheSheet)
+{
+    FolderSheet sheet(folder);
+    HWND page = sheet.page;
+    TypeText(Item(page, kInfoTipEdit), L"typed before");
+    SendDlgItemMessageW(page, kInfoTipEdit, EM_SETMODIFY, FALSE, 0);
+
+    Click(page, kInfoTipResource);
+    EXPECT_TRUE(IsChecked(page, kInfoTipResource));
+    EXPECT_TRUE(IsReadOnlyEdit(page, kInfoTipEdit));
+    EXPECT_TRUE(IsEnabled(page, kChangeInfoTip));
+    EXPECT_TRUE(IsModified(page, kInfoTipEdit));
+    EXPECT_FALSE(sheet.host.ApplyEnabled());
+    Picture(sheet, L"folder_page_resource_mode");
+
+    SendDlgItemMessageW(page, kInfoTipEdit, EM_SETMODIFY, FALSE, 0);
+    Click(page, kInfoTipResource);
+    EXPECT_FALSE(IsChecked(page, kInfoTipResource));
+    EXPECT_FALSE(IsReadOnlyEdit(page, kInfoTipEdit));
+    EXPECT_FALSE(IsEnabled(page, kChangeInfoTip));
+    EXPECT_TRUE(IsModified(page, kInfoTipEdit));
+    EXPECT_EQ(WindowText(Item(page, kInfoTipEdit)), L"typed before");
+    EXPECT_FALSE(sheet.host.ApplyEnabled());
+
+    sheet.host.PressOk();
+    EXPECT_EQ(Read(L"InfoTip"), L"typed before");
+}
+
+TEST_F(FolderPageTest, CheckedBoxWithoutPickerWritesTheTextHeldWhenChecked)
+{
+    FolderSheet sheet(folder);
+    HWND page = sheet.page;
+    TypeText(Item(page, kInfoTipEdit), L"plain text");
+    Click(page, kInfoTipResource);
+    sheet.host.PressOk();
+    EXPECT_EQ(Read(L"InfoTip"), L"plain text");
+}
+
+// ---------------------------------------------------------------------------
+// Icon
+
+TEST_F(FolderPageTest, ChosenIconIsShownMarkedAndWritten)
+{
+    FolderSheet sheet(folder);
+    HWND page = sheet.page;
+    spy->pickResult = 1;
+    spy->pickPath = IconLibrary();
+    spy->pickIndex = 3;
+    Click(page, kChangeIcon);
+
+    EXPECT_EQ(spy->CallsOf(L"pickicon "), std::vector<std::wstring>{L"pickicon  0"});
+    EXPECT_EQ(spy->pickOwner, page);
+    EXPECT_NE(Preview(page), nullptr);
+    EXPECT_TRUE(sheet.host.ApplyEnabled());
+    Picture(sheet, L"folder_page_icon_chosen");
+
+    sheet.host.PressApply();
+    EXPECT_FALSE(sheet.host.ApplyEnabled());
+    EXPECT_EQ(Read(L"IconFile"), IconLibrary());
+    EXPECT_EQ(Read(L"IconIndex"), L"3");
+    // InfoTip and label were not modified: not written.
+    EXPECT_EQ(spy->CallsOf(L"write "),
+              (std::vector<std::wstring>{L"write IconFile=" + IconLibrary(), L"write IconIndex=3"}));
+    sheet.host.PressCancel();
+}
+
+TEST_F(FolderPageTest, CancelledIconPickerChangesNothing)
+{
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nIconFile=" + IconLibrary() + L"\r\nIconIndex=3\r\n"));
+    FolderSheet sheet(folder);
+    HWND page = sheet.page;
+    HICON before = Preview(page);
+    spy->pickResult = 0;
+    Click(page, kChangeIcon);
+    EXPECT_EQ(spy->CallsOf(L"pickicon "), std::vector<std::wstring>{L"pickicon " + IconLibrary() + L" 3"});
+    EXPECT_EQ(Preview(page), before);
+    EXPECT_FALSE(sheet.host.ApplyEnabled());
+    sheet.host.PressCancel();
+}
+
+TEST_F(FolderPageTest, IconWithoutPictureLeavesPreviewEmptyButIsStored)
+{
+    FolderSheet sheet(folder);
+    HWND page = sheet.page;
+    spy->pickResult = 1;
+    spy->pickPath = dir.Child(L"no-such.ico");
+    spy->pickIndex = 0;
+    Click(page, kChangeIcon);
+    EXPECT_EQ(Preview(page), nullptr);
+    EXPECT_TRUE(sheet.host.ApplyEnabled());
+    sheet.host.PressOk();
+    EXPECT_EQ(Read(L"IconFile"), dir.Child(L"no-such.ico"));
+    EXPECT_EQ(Read(L"IconIndex"), L"0");
+}
+
+TEST_F(FolderPageTest, DefaultIconThenOkDeletesTheIconKeysAndKeepsTheEnvelope)
+{
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nIconFile=" + IconLibrary() +
+                                          L"\r\nIconIndex=3\r\nInfoTip=kept\r\n"));
+    ASSERT_TRUE(SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_ARCHIVE));
+    FolderSheet sheet(folder);
+    HWND page = sheet.page;
+    ASSERT_NE(Preview(page), nullptr);
+    Click(page, kDefaultIcon);
+    EXPECT_EQ(Preview(page), nullptr);
+    EXPECT_TRUE(sheet.host.ApplyEnabled());
+    sheet.host.PressOk();
+
+    EXPECT_EQ(Read(L"IconFile"), L"<missing>");
+    EXPECT_EQ(Read(L"IconIndex"), L"<missing>");
+    EXPECT_EQ(Read(L"InfoTip"), L"kept");
+    ExpectEnvelope(0x26);
+    EXPECT_EQ(Attributes(ini), 0x26u);
+}
+
+TEST_F(FolderPageTest, EveryDefaultIconMarksTheSheet)
+{
+    FolderSheet sheet(folder);
+    Click(sheet.page, kDefaultIcon);
+    EXPECT_TRUE(sheet.host.ApplyEnabled());
+    sheet.host.PressApply();
+    EXPECT_FALSE(sheet.host.ApplyEnabled());
+    Click(sheet.page, kDefaultIcon);
+    EXPECT_TRUE(sheet.host.ApplyEnabled());
+    sheet.host.PressCancel();
+}
+
+TEST_F(FolderPageTest, RelativeIconIsWrittenBackUnchangedAndSeedsThePicker)
+{
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nIconFile=icon.ico\r\nIconIndex=-235\r\n"));
+    FolderSheet sheet(folder);
+    HWND page = sheet.page;
+    spy->pickResult = 0;
+    Click(page, kChangeIcon);
+    sheet.host.PressApply();
+    EXPECT_EQ(Read(L"IconFile"), L"icon.ico");
+    EXPECT_EQ(Read(L"IconIndex"), L"4294967061");
+    // The page now holds the stored form, which seeds the picker.
+    Click(page, kChangeIcon);
+    EXPECT_EQ(spy->CallsOf(L"pickicon "),
+              (std::vector<std::wstring>{L"pickicon " + folder + L"\\icon.ico -235", L"pickicon icon.ico -235"}));
+    sheet.host.PressCancel();
+}
+
+// ---------------------------------------------------------------------------
+// Apply
+
+TEST_F(FolderPageTest, ApplyWritesInOrderInsideTheEnvelope)
+{
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\n"));
+    ASSERT_TRUE(SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
+    FolderSheet sheet(folder);
+    HWND page = sheet.page;
+    spy->calls.clear();  // the probe's clearing of the read-only bit
+    // The probe already cleared the bit; set it again so that the update
+    // has something to clear.
+    ASSERT_TRUE(SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
+    spy->pickResult = 1;
+    spy->pickPath = IconLibrary();
+    spy->pickIndex = -235;
+    Click(page, kChangeIcon);
+    TypeText(Item(page, kInfoTipEdit), L"tip");
+    sheet.host.PressOk();
+
+    std::vector<std::wstring> expected = {
+        L"pickicon  0",
+        L"attributes " + ini + L" 20",
+        L"write IconFile=" + IconLibrary(),
+        L"write IconIndex=4294967061",
+        L"write InfoTip=tip",
+        L"attributes " + ini + L" 26",
+        L"attributes " + folder + L" 11",
+        L"notify 20000 1005 " + folder + L" " + folder,
+    };
+    EXPECT_EQ(spy->calls, expected);
+}
+
+TEST_F(FolderPageTest, ApplyTwiceWritesTheSameKeysAgain)
+{
+    FolderSheet sheet(folder);
+    TypeText(Item(sheet.page, kInfoTipEdit), L"twice");
+    sheet.host.PressApply();
+    sheet.host.PressApply();
+    sheet.host.PressOk();
+    EXPECT_EQ(spy->CallsOf(L"write InfoTip").size(), 3u);
+    EXPECT_EQ(spy->CallsOf(L"write IconFile").size(), 3u);
+    EXPECT_EQ(spy->CallsOf(L"write IconIndex").size(), 3u);
+    EXPECT_EQ(spy->CallsOf(L"notify ").size(), 3u);
+    EXPECT_TRUE(spy->CallsOf(L"write LocalizedResourceName").empty());
+}
+
+TEST_F(FolderPageTest, ApplyWithNothingStoredStillDeletesIconKeysAndMarksFolder)
+{
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nIconIndex=7\r\nLocalizedResourceName=@x.dll,-1\r\n"));
+    FolderSheet sheet(folder);
+    sheet.host.PressOk();
+    EXPECT_EQ(Read(L"IconIndex"), L"<missing>");
+    EXPECT_EQ(Read(L"LocalizedResourceName"), L"@x.dll,-1");
+    EXPECT_EQ(spy->CallsOf(L"write "),
+              (std::vector<std::wstring>{L"write IconFile=<null>", L"write IconIndex=<null>"}));
+    auto attributes = spy->CallsOf(L"attributes " + folder + L" ");
+    ASSERT_EQ(attributes.size(), 1u);
+}
+
+// ---------------------------------------------------------------------------
+// Label and InfoTip strings
+
+TEST_F(FolderPageTest, PickedLabelIsShownMarkedAndWritten)
+{
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nLocalizedResourceName=" + Strings(1) + L"\r\n"));
+    FolderSheet sheet(folder);
+    HWND page = sheet.page;
+    EXPECT_EQ(WindowText(Item(page, kLabelEdit)), L"Alpha");
+    EXPECT_FALSE(IsModified(page, kLabelEdit));
+
+    PickerAnswer answer = AnswerPicker(page, kChangeLabel, 5);
+    ASSERT_TRUE(answer.shown);
+    // The picker opened on the module of the stored label.
+    EXPECT_EQ(answer.file, BinFile(L"picker_strings.dll"));
+    EXPECT_EQ(WindowText(Item(page, kLabelEdit)), L"Beta");
+    EXPECT_TRUE(IsModified(page, kLabelEdit));
+    EXPECT_TRUE(sheet.host.ApplyEnabled());
+    Picture(sheet, L"folder_page_label_picked");
+    sheet.host.PressOk();
+    EXPECT_EQ(Read(L"LocalizedResourceName"), Strings(5));
+}
+
+TEST_F(FolderPageTest, DefaultInThePickerDeletesTheLabel)
+{
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nLocalizedResourceName=" + Strings(1) + L"\r\n"));
+    FolderSheet sheet(folder);
+    ASSERT_TRUE(AnswerPicker(sheet.page, kChangeLabel, 0, kPickerDefault).shown);
+    EXPECT_EQ(WindowText(Item(sheet.page, kLabelEdit)), L"");
+    EXPECT_TRUE(IsModified(sheet.page, kLabelEdit));
+    EXPECT_TRUE(sheet.host.ApplyEnabled());
+    sheet.host.PressOk();
+    EXPECT_EQ(Read(L"LocalizedResourceName"), L"<missing>");
+    EXPECT_EQ(spy->CallsOf(L"write LocalizedResourceName"),
+              std::vector<std::wstring>{L"write LocalizedResourceName=<null>"});
+}
+
+TEST_F(FolderPageTest, CancelledPickerChangesNothing)
+{
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nLocalizedResourceName=" + Strings(1) + L"\r\n"));
+    FolderSheet sheet(folder);
+    ASSERT_TRUE(AnswerPicker(sheet.page, kChangeLabel, 5, IDCANCEL).shown);
+    EXPECT_EQ(WindowText(Item(sheet.page, kLabelEdit)), L"Alpha");
+    EXPECT_FALSE(IsModified(sheet.page, kLabelEdit));
+    EXPECT_FALSE(sheet.host.ApplyEnabled());
+    sheet.host.PressOk();
+    EXPECT_TRUE(spy->CallsOf(L"write LocalizedResourceName").empty());
+    EXPECT_EQ(Read(L"LocalizedResourceName"), Strings(1));
+}
+
+TEST_F(FolderPageTest, PickedInfoTipThenTextModeShowsAndWritesTheIndirectString)
+{
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nInfoTip=" + Strings(1) + L"\r\n"));
+    FolderSheet sheet(folder);
+    HWND page = sheet.page;
+    EXPECT_TRUE(IsChecked(page, kInfoTipResource));
+    EXPECT_EQ(WindowText(Item(page, kInfoTipEdit)), L"Alpha");
+
+    ASSERT_TRUE(AnswerPicker(page, kChangeInfoTip, 21).shown);
+    EXPECT_EQ(WindowText(Item(page, kInfoTipEdit)), L"Block two");
+    EXPECT_TRUE(IsModified(page, kInfoTipEdit));
+    EXPECT_TRUE(sheet.host.ApplyEnabled());
+
+    Click(page, kInfoTipResource);
+    EXPECT_FALSE(IsReadOnlyEdit(page, kInfoTipEdit));
+    EXPECT_EQ(WindowText(Item(page, kInfoTipEdit)), Strings(21));
+    sheet.host.PressOk();
+    EXPECT_EQ(Read(L"InfoTip"), Strings(21));
+}
+
+TEST_F(FolderPageTest, PickedInfoTipIsWrittenInResourceMode)
+{
+    FolderSheet sheet(folder);
+    HWND page = sheet.page;
+    Click(page, kInfoTipResource);
+    EXPECT_EQ(WindowText(Item(page, kInfoTipEdit)), L"");
+    // Without a value the picker opens on the system's shell library; its
+    // first string is chosen.
+    PickerAnswer answer = AnswerPicker(page, kChangeInfoTip, kFirstString);
+    ASSERT_TRUE(answer.shown);
+    EXPECT_EQ(answer.file, L"%SystemRoot%\\system32\\SHELL32.dll");
+    std::wstring shown = WindowText(Item(page, kInfoTipEdit));
+    EXPECT_NE(shown, L"");
+    sheet.host.PressOk();
+    std::wstring stored = Read(L"InfoTip");
+    EXPECT_EQ(stored.compare(0, 36, L"@%SystemRoot%\\system32\\SHELL32.dll,-"), 0) << stored;
+}
+
+// ---------------------------------------------------------------------------
+// Redirected-folder page
+
+class RedirectedPageTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(Dll().module, nullptr);
+        spy.reset(new PageSpy(Dll().module));
+        WCHAR netHood[MAX_PATH] = L"";
+        ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, netHood, CSIDL_NETHOOD, TRUE));
+        folder = std::wstring(netHood) + L"\\Share " + std::to_wstring(GetCurrentProcessId());
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+        ini = folder + L"\\Desktop.ini";
+    }
+    void TearDown() override
+    {
+        spy.reset();
+        RemoveTree(folder);
+        EXPECT_EQ(Dll().canUnloadNow(), S_OK);
+    }
+
+    std::wstring folder, ini;
+    std::unique_ptr<PageSpy> spy;
+};
+
+TEST_F(RedirectedPageTest, ShowsOnlyTheLabelAndTheShortcutButton)
+{
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nIconFile=C:\\a.ico\r\nInfoTip=t\r\n"));
+    FolderSheet sheet(folder);
+    HWND page = sheet.page;
+    Picture(sheet, L"redirected_page");
+    EXPECT_NE(Item(page, kTargetProperties), nullptr);
+    EXPECT_EQ(Item(page, kChangeIcon), nullptr);
+    EXPECT_EQ(Item(page, kInfoTipEdit), nullptr);
+    EXPECT_TRUE(IsEnabled(page, kChangeLabel));
+    EXPECT_TRUE(IsReadOnlyEdit(page, kLabelEdit));
+    EXPECT_FALSE(IsModified(page, kLabelEdit));
+    EXPECT_FALSE(sheet.host.ApplyEnabled());
+    sheet.host.PressCancel();
+}
+
+TEST_F(RedirectedPageTest, TargetButtonOpensTheShortcutProperties)
+{
+    FolderSheet sheet(folder);
+    Click(sheet.page, kTargetProperties);
+    EXPECT_EQ(spy->CallsOf(L"execute "),
+              std::vector<std::wstring>{L"execute properties " + folder + L"\\target.lnk <null> " + folder + L" 5"});
+    EXPECT_EQ(spy->executeOwner, sheet.page);
+    EXPECT_FALSE(sheet.host.ApplyEnabled());
+    sheet.host.PressCancel();
+}
+
+TEST_F(RedirectedPageTest, OkWritesNothingButStillRunsTheEnvelope)
+{
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nIconFile=C:\\a.ico\r\nIconIndex=2\r\nInfoTip=t\r\n"));
+    ASSERT_TRUE(SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_ARCHIVE));
+    FolderSheet sheet(folder);
+    sheet.host.PressOk();
+    EXPECT_TRUE(spy->CallsOf(L"write ").empty());
+    EXPECT_EQ(ReadProfile(ini, kSection, L"IconFile"), L"C:\\a.ico");
+    EXPECT_EQ(ReadProfile(ini, kSection, L"InfoTip"), L"t");
+    EXPECT_EQ(Attributes(ini), 0x26u);
+    EXPECT_EQ(spy->CallsOf(L"attributes " + folder + L" "),
+              std::vector<std::wstring>{L"attributes " + folder + L" 11"});
+    EXPECT_EQ(spy->CallsOf(L"notify "),
+              std::vector<std::wstring>{L"notify 20000 1005 " + folder + L" " + folder});
+}
+
+TEST_F(RedirectedPageTest, PickedLabelIsWrittenAndDefaultDeletesIt)
+{
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nLocalizedResourceName=" + Strings(1) + L"\r\n"));
+    {
+        FolderSheet sheet(folder);
+        EXPECT_EQ(WindowText(Item(sheet.page, kLabelEdit)), L"Alpha");
+        ASSERT_TRUE(AnswerPicker(sheet.page, kChangeLabel, 100).shown);
+        EXPECT_EQ(WindowText(Item(sheet.page, kLabelEdit)), L"Hundred");
+        EXPECT_TRUE(IsModified(sheet.page, kLabelEdit));
+        EXPECT_TRUE(sheet.host.ApplyEnabled());
+        sheet.host.PressOk();
+    }
+    EXPECT_EQ(ReadProfile(ini, kSection, L"LocalizedResourceName"), Strings(100));
+    {
+        FolderSheet sheet(folder);
+        ASSERT_TRUE(AnswerPicker(sheet.page, kChangeLabel, 0, kPickerDefault).shown);
+        EXPECT_EQ(WindowText(Item(sheet.page, kLabelEdit)), L"");
+        sheet.host.PressOk();
+    }
+    EXPECT_EQ(ReadProfile(ini, kSection, L"LocalizedResourceName"), L"<missing>");
+}
+
+TEST_F(RedirectedPageTest, UnwritableDesktopIniDisablesOnlyTheLabelButton)
+{
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\n"));
+    AutoFile held(CreateFileW(ini.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    FolderSheet sheet(folder);
+    EXPECT_FALSE(IsEnabled(sheet.page, kChangeLabel));
+    EXPECT_TRUE(IsEnabled(sheet.page, kTargetProperties));
+    Click(sheet.page, kTargetProperties);
+    EXPECT_EQ(spy->CallsOf(L"execute ").size(), 1u);
+    held.Reset();
+    sheet.host.PressCancel();
+}
+
+// ---------------------------------------------------------------------------
+// Resources
+
+TEST(FolderPageResources, TwoHundredOpenApplyClosesLeaveNothingBehind)
+{
+    ASSERT_NE(Dll().module, nullptr);
+    TempDir dir;
+    std::wstring folder = dir.MakeDir(L"Photos");
+    std::wstring ini = folder + L"\\Desktop.ini";
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nIconFile=" + IconLibrary() +
+                                          L"\r\nIconIndex=3\r\nLocalizedResourceName=" + Strings(1) + L"\r\n"));
+    {
+        // The DLL keeps what it looks up once (the common controls loaded
+        // in its activation context) for its whole life: not counted.
+        FolderSheet sheet(folder);
+        sheet.host.PressCancel();
+    }
+
+    PageSpy spy(Dll().module);
+    // Every creating import the DLL has, with its destroying one: icons
+    // (previews), bitmaps and memory DCs (banner), menus (What's This?) and
+    // modules (string picker).
+    for (const char* name : {"ExtractIconW", "DestroyIcon", "LoadBitmapW", "CreateBitmap", "CreateCompatibleBitmap",
+                             "DeleteObject", "CreateCompatibleDC", "DeleteDC", "CreatePopupMenu", "DestroyMenu",
+                             "LoadLibraryW", "LoadLibraryExW", "FreeLibrary"})
+        EXPECT_NE(std::find(spy.countedImports.begin(), spy.countedImports.end(), name), spy.countedImports.end())
+            << name;
+    spy.pickResult = 1;
+    spy.pickPath = IconLibrary();
+    spy.pickIndex = 4;
+
+    for (int i = 0; i < 200; ++i) {
+        FolderSheet sheet(folder);
+        ASSERT_NE(sheet.page, nullptr) << "round " << i;
+        // Paint the page (banner), choose an icon (a second preview), type,
+        // apply and close.
+        RedrawWindow(sheet.page, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        Click(sheet.page, kChangeIcon);
+        TypeText(Item(sheet.page, kInfoTipEdit), L"x");
+        // Now and then a label from the string picker, which loads and
+        // frees modules.
+        if (i % 20 == 0) {
+            ASSERT_TRUE(AnswerPicker(sheet.page, kChangeLabel, 5).shown) << "round " << i;
+        }
+        sheet.host.PressApply();
+        sheet.host.PressOk();
+        ASSERT_EQ(spy.resources.Live(), 0u)
+            << "round " << i << ": icons " << spy.resources.icons.size() << ", bitmaps "
+            << spy.resources.bitmaps.size() << ", DCs " << spy.resources.dcs.size() << ", menus "
+            << spy.resources.menus.size() << ", modules " << spy.resources.modules.size();
+    }
+    // Every round made at least the two previews and one banner (a bitmap,
+    // five DCs and four more bitmaps).
+    EXPECT_GE(spy.resources.created, 200u * 12);
+    EXPECT_EQ(spy.resources.icons.size(), 0u);
+    EXPECT_EQ(spy.resources.bitmaps.size(), 0u);
+    EXPECT_EQ(spy.resources.dcs.size(), 0u);
+    EXPECT_EQ(spy.resources.menus.size(), 0u);
+    EXPECT_EQ(spy.resources.modules.size(), 0u);
+    EXPECT_EQ(Dll().canUnloadNow(), S_OK);
+}
+
+}  // namespace

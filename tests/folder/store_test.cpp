@@ -1,0 +1,558 @@
+// The folder Desktop.ini store, compiled straight into the test and run
+// against real files in a temporary folder.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "desktop_ini.h"
+#include "handle.h"
+#include "host.h"
+#include "import_spy.h"
+
+namespace {
+
+const wchar_t kSection[] = L".ShellClassInfo";
+
+std::wstring Expand(const std::wstring& folder, const std::wstring& stored, bool* expanded = nullptr)
+{
+    WCHAR working[MAX_PATH] = L"?";
+    bool result = ExpandIconFile(folder.c_str(), stored.c_str(), working);
+    if (expanded)
+        *expanded = result;
+    return working;
+}
+
+std::wstring Contract(const std::wstring& folder, const std::wstring& working)
+{
+    WCHAR stored[MAX_PATH] = L"?";
+    ContractIconFile(folder.c_str(), working.c_str(), stored);
+    return stored;
+}
+
+std::wstring Format(int index)
+{
+    WCHAR text[16] = L"?";
+    FormatIconIndex(index, text, ARRAYSIZE(text));
+    return text;
+}
+
+std::wstring IniPath(const TempDir& dir)
+{
+    WCHAR path[MAX_PATH] = L"";
+    EXPECT_TRUE(GetDesktopIniPath(dir.Path().c_str(), path));
+    return path;
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(DesktopIniPath, AppendsDesktopIniOnlyWhenItFits)
+{
+    WCHAR path[MAX_PATH] = L"x";
+    EXPECT_TRUE(GetDesktopIniPath(L"D:\\Photos", path));
+    EXPECT_STREQ(path, L"D:\\Photos\\Desktop.ini");
+
+    // "\Desktop.ini" is 12 characters: a 247-character folder just fits.
+    std::wstring folder = L"C:\\" + std::wstring(244, L'f');
+    ASSERT_EQ(folder.size(), 247u);
+    EXPECT_TRUE(GetDesktopIniPath(folder.c_str(), path));
+    EXPECT_EQ(std::wstring(path), folder + L"\\Desktop.ini");
+
+    // One more and a cut path would name another file: none at all.
+    folder += L'g';
+    EXPECT_FALSE(GetDesktopIniPath(folder.c_str(), path));
+    EXPECT_STREQ(path, L"");
+}
+
+TEST(IconFileForms, AbsoluteAndVariablePathsStandForThemselves)
+{
+    bool expanded = false;
+    EXPECT_EQ(Expand(L"D:\\Photos", L"C:\\Icons\\a.ico", &expanded), L"C:\\Icons\\a.ico");
+    EXPECT_TRUE(expanded);
+    EXPECT_EQ(Expand(L"D:\\Photos", L"%SystemRoot%\\system32\\SHELL32.dll"), L"%SystemRoot%\\system32\\SHELL32.dll");
+    EXPECT_EQ(Contract(L"D:\\Photos", L"%SystemRoot%\\system32\\SHELL32.dll"), L"%SystemRoot%\\system32\\SHELL32.dll");
+    EXPECT_EQ(Contract(L"D:\\Photos", L"C:\\Icons\\a.ico"), L"C:\\Icons\\a.ico");
+    // Any third character "\" counts, not only drive letters.
+    EXPECT_EQ(Expand(L"D:\\Photos", L"ab\\c.ico"), L"ab\\c.ico");
+}
+
+TEST(IconFileForms, RelativePathsJoinTheFolderAndContractBack)
+{
+    EXPECT_EQ(Expand(L"D:\\Photos", L"icon.ico"), L"D:\\Photos\\icon.ico");
+    EXPECT_EQ(Contract(L"D:\\Photos", L"D:\\Photos\\icon.ico"), L"icon.ico");
+    EXPECT_EQ(Expand(L"D:\\Photos", L"Sub\\a.ico"), L"D:\\Photos\\Sub\\a.ico");
+
+    // Leading backslashes are no absolute form: joined, and given back as
+    // they were.
+    EXPECT_EQ(Expand(L"D:\\Photos", L"\\Icons\\a.ico"), L"D:\\Photos\\\\Icons\\a.ico");
+    EXPECT_EQ(Contract(L"D:\\Photos", L"D:\\Photos\\\\Icons\\a.ico"), L"\\Icons\\a.ico");
+    EXPECT_EQ(Expand(L"D:\\Photos", L"\\\\server\\share\\a.ico"), L"D:\\Photos\\\\\\server\\share\\a.ico");
+    EXPECT_EQ(Expand(L"D:\\Photos", L"a"), L"D:\\Photos\\a");
+}
+
+TEST(IconFileForms, ContractionIgnoresAsciiCaseOnlyAndNeedsABackslash)
+{
+    EXPECT_EQ(Contract(L"D:\\Photos", L"d:\\photos\\Sub\\a.ico"), L"Sub\\a.ico");
+    EXPECT_EQ(Contract(L"D:\\PHOTOS", L"d:\\photos\\a.ico"), L"a.ico");
+    EXPECT_EQ(Contract(L"D:\\Photos", L"D:\\Photos Old\\a.ico"), L"D:\\Photos Old\\a.ico");
+    EXPECT_EQ(Contract(L"D:\\Photos", L"D:\\Photos"), L"D:\\Photos");
+    EXPECT_EQ(Contract(L"D:\\Photos", L"D:\\Pho"), L"D:\\Pho");
+    EXPECT_EQ(Contract(L"D:\\Photos", L""), L"");
+    // Letters beyond A-Z are compared exactly.
+    EXPECT_EQ(Contract(L"D:\\\u00C4rger", L"D:\\\u00E4rger\\a.ico"), L"D:\\\u00E4rger\\a.ico");
+    EXPECT_EQ(Contract(L"D:\\\u00C4rger", L"d:\\\u00C4RGER\\a.ico"), L"a.ico");
+}
+
+TEST(IconFileForms, JoinedPathTooLongKeepsTheStoredValue)
+{
+    std::wstring folder = L"C:\\" + std::wstring(200, L'f');
+    std::wstring stored = std::wstring(60, L'i') + L".ico";
+    bool expanded = true;
+    EXPECT_EQ(Expand(folder, stored, &expanded), stored);
+    EXPECT_FALSE(expanded);
+    // ...and an apply stores it back unchanged.
+    EXPECT_EQ(Contract(folder, stored), stored);
+
+    // 259 characters joined still fit.
+    std::wstring fits(259 - folder.size() - 1, L'j');
+    EXPECT_EQ(Expand(folder, fits, &expanded), folder + L"\\" + fits);
+    EXPECT_TRUE(expanded);
+    EXPECT_EQ(Expand(folder, fits + L"k", &expanded), fits + L"k");
+    EXPECT_FALSE(expanded);
+}
+
+TEST(IconIndexText, ParsesModulo32Bits)
+{
+    EXPECT_EQ(ParseIconIndex(L"-235"), -235);
+    EXPECT_EQ(ParseIconIndex(L"4294967061"), -235);
+    EXPECT_EQ(ParseIconIndex(L"3"), 3);
+    EXPECT_EQ(ParseIconIndex(L"  +17x"), 17);
+    EXPECT_EQ(ParseIconIndex(L"\t\r\n-1"), -1);
+    EXPECT_EQ(ParseIconIndex(L"2147483648"), INT_MIN);
+    EXPECT_EQ(ParseIconIndex(L"-2147483648"), INT_MIN);
+    EXPECT_EQ(ParseIconIndex(L"4294967295"), -1);
+    EXPECT_EQ(ParseIconIndex(L"-4294967295"), 1);
+    EXPECT_EQ(ParseIconIndex(L"-0"), 0);
+}
+
+TEST(IconIndexText, NoDigitsGiveZeroAndOverflowGivesMinusOne)
+{
+    EXPECT_EQ(ParseIconIndex(L"abc"), 0);
+    EXPECT_EQ(ParseIconIndex(L""), 0);
+    EXPECT_EQ(ParseIconIndex(L"-"), 0);
+    EXPECT_EQ(ParseIconIndex(L"- 5"), 0);
+    EXPECT_EQ(ParseIconIndex(L"4294967296"), -1);
+    EXPECT_EQ(ParseIconIndex(L"-4294967296"), -1);
+    EXPECT_EQ(ParseIconIndex(L"99999999999999999999999999999999"), -1);
+    EXPECT_EQ(ParseIconIndex(L"+99999999999999999999999999999999"), -1);
+}
+
+TEST(IconIndexText, FormatsTheUnsigned32Bits)
+{
+    EXPECT_EQ(Format(3), L"3");
+    EXPECT_EQ(Format(0), L"0");
+    EXPECT_EQ(Format(-235), L"4294967061");
+    EXPECT_EQ(Format(-1), L"4294967295");
+    EXPECT_EQ(Format(INT_MIN), L"2147483648");
+    for (int index : {0, 1, -1, -235, 12345, INT_MIN, INT_MAX})
+        EXPECT_EQ(ParseIconIndex(Format(index).c_str()), index) << index;
+
+    // A short buffer is cut, never overrun.
+    WCHAR small[6] = {L'?', L'?', L'?', L'?', L'#', L'#'};
+    FormatIconIndex(-235, small, 4);
+    EXPECT_STREQ(small, L"429");
+    EXPECT_EQ(small[4], L'#');
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(FolderSettings, MissingFileSectionOrKeyGiveTheDefault)
+{
+    TempDir dir;
+    std::wstring ini = IniPath(dir);
+    WCHAR value[MAX_PATH] = L"?";
+    ReadFolderSetting(ini.c_str(), L"InfoTip", L"", value, ARRAYSIZE(value));
+    EXPECT_STREQ(value, L"");
+    ReadFolderSetting(ini.c_str(), L"IconIndex", L"0", value, ARRAYSIZE(value));
+    EXPECT_STREQ(value, L"0");
+
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[Other]\r\nInfoTip=elsewhere\r\n"));
+    ReadFolderSetting(ini.c_str(), L"InfoTip", L"dflt", value, ARRAYSIZE(value));
+    EXPECT_STREQ(value, L"dflt");
+
+    // No settings path (the folder path was too long): defaults, no writes.
+    ReadFolderSetting(L"", L"InfoTip", L"dflt", value, ARRAYSIZE(value));
+    EXPECT_STREQ(value, L"dflt");
+    EXPECT_FALSE(ProbeDesktopIni(L""));
+}
+
+TEST(FolderSettings, LongValuesAreCutToTheBuffer)
+{
+    TempDir dir;
+    std::wstring ini = IniPath(dir);
+    std::wstring huge(3000, L'x');
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nInfoTip=" + huge + L"\r\nIconFile=" + huge +
+                                          L"\r\nIconIndex=" + std::wstring(600, L'7') + L"\r\n"));
+    WCHAR value[MAX_PATH + 8];
+    for (auto& c : value)
+        c = L'#';
+    ReadFolderSetting(ini.c_str(), L"InfoTip", L"", value, MAX_PATH);
+    EXPECT_EQ(wcslen(value), 259u);
+    EXPECT_EQ(value[MAX_PATH], L'#');
+
+    // The icon reads its 259 characters as an absolute-or-relative value
+    // and a 255-digit index: no buffer is overrun.
+    WCHAR iconFile[MAX_PATH + 8];
+    for (auto& c : iconFile)
+        c = L'#';
+    int index = 5;
+    EXPECT_FALSE(ReadFolderIcon(ini.c_str(), dir.Path().c_str(), iconFile, &index));
+    EXPECT_EQ(std::wstring(iconFile), std::wstring(259, L'x'));
+    EXPECT_EQ(iconFile[MAX_PATH], L'#');
+    EXPECT_EQ(index, -1);
+}
+
+TEST(FolderSettings, EmptyValueDeletesTheKey)
+{
+    TempDir dir;
+    std::wstring ini = IniPath(dir);
+    WriteFolderSetting(ini.c_str(), L"InfoTip", L"Holiday pictures");
+    EXPECT_EQ(ReadProfile(ini, kSection, L"InfoTip"), L"Holiday pictures");
+    WriteFolderSetting(ini.c_str(), L"InfoTip", L"");
+    EXPECT_EQ(ReadProfile(ini, kSection, L"InfoTip"), L"<missing>");
+    WriteFolderSetting(ini.c_str(), L"InfoTip", L"again");
+    WriteFolderSetting(ini.c_str(), L"InfoTip", nullptr);
+    EXPECT_EQ(ReadProfile(ini, kSection, L"InfoTip"), L"<missing>");
+}
+
+TEST(FolderSettings, NonAsciiTextSurvivesInANewFile)
+{
+    const std::wstring text = L"Caf\u00E9 \u2713 \u65E5\u672C\u8A9E";
+    ASSERT_EQ(text.size(), 10u);  // the literal was read as intended
+    TempDir dir;
+    std::wstring ini = IniPath(dir);
+
+    WriteFolderSetting(ini.c_str(), L"LocalizedResourceName", text.c_str());
+    WriteFolderSetting(ini.c_str(), L"InfoTip", text.c_str());
+    WCHAR value[MAX_PATH] = L"";
+    ReadFolderSetting(ini.c_str(), L"InfoTip", L"", value, ARRAYSIZE(value));
+    EXPECT_EQ(std::wstring(value), text);
+    ReadFolderSetting(ini.c_str(), L"LocalizedResourceName", L"", value, ARRAYSIZE(value));
+    EXPECT_EQ(std::wstring(value), text);
+    EXPECT_EQ(ReadBytes(ini).substr(0, 2), std::string("\xFF\xFE", 2));
+
+    // An empty file (left by a deletion, say) is made Unicode as well.
+    TempDir other;
+    std::wstring emptyIni = IniPath(other);
+    ASSERT_TRUE(WriteBytes(emptyIni, ""));
+    WriteFolderSetting(emptyIni.c_str(), L"InfoTip", text.c_str());
+    EXPECT_EQ(ReadProfile(emptyIni, kSection, L"InfoTip"), text);
+}
+
+TEST(FolderSettings, ExistingFilesKeepTheirEncoding)
+{
+    TempDir dir;
+    std::wstring ini = IniPath(dir);
+    ASSERT_TRUE(WriteBytes(ini, "[.ShellClassInfo]\r\nIconIndex=3\r\n"));
+    WriteFolderSetting(ini.c_str(), L"InfoTip", L"plain");
+    std::string bytes = ReadBytes(ini);
+    EXPECT_NE(bytes.substr(0, 2), std::string("\xFF\xFE", 2));
+    EXPECT_NE(bytes.find("InfoTip=plain"), std::string::npos) << bytes;
+    EXPECT_EQ(ReadProfile(ini, kSection, L"IconIndex"), L"3");
+}
+
+TEST(FolderIcon, MissingFileAndIndexWithoutFile)
+{
+    TempDir dir;
+    std::wstring ini = IniPath(dir);
+    WCHAR iconFile[MAX_PATH] = L"stale";
+    int index = 9;
+    EXPECT_FALSE(ReadFolderIcon(ini.c_str(), dir.Path().c_str(), iconFile, &index));
+    EXPECT_STREQ(iconFile, L"");
+    EXPECT_EQ(index, 0);
+
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nIconIndex=-235\r\n"));
+    index = 9;
+    EXPECT_FALSE(ReadFolderIcon(ini.c_str(), dir.Path().c_str(), iconFile, &index));
+    EXPECT_EQ(index, 0);
+    // The next apply without an icon deletes the stray index.
+    WriteFolderIcon(ini.c_str(), dir.Path().c_str(), iconFile, index);
+    EXPECT_EQ(ReadProfile(ini, kSection, L"IconIndex"), L"<missing>");
+    EXPECT_EQ(ReadProfile(ini, kSection, L"IconFile"), L"<missing>");
+}
+
+TEST(FolderIcon, RelativeIconAndNegativeIndexRoundTrip)
+{
+    TempDir dir;
+    std::wstring ini = IniPath(dir);
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nIconFile=icon.ico\r\nIconIndex=-235\r\n"));
+    WCHAR iconFile[MAX_PATH] = L"";
+    int index = 0;
+    EXPECT_TRUE(ReadFolderIcon(ini.c_str(), dir.Path().c_str(), iconFile, &index));
+    EXPECT_EQ(std::wstring(iconFile), dir.Child(L"icon.ico"));
+    EXPECT_EQ(index, -235);
+
+    WriteFolderIcon(ini.c_str(), dir.Path().c_str(), iconFile, index);
+    EXPECT_EQ(ReadProfile(ini, kSection, L"IconFile"), L"icon.ico");
+    EXPECT_EQ(ReadProfile(ini, kSection, L"IconIndex"), L"4294967061");
+    // The working value now holds the stored form.
+    EXPECT_STREQ(iconFile, L"icon.ico");
+    EXPECT_TRUE(ReadFolderIcon(ini.c_str(), dir.Path().c_str(), iconFile, &index));
+    EXPECT_EQ(index, -235);
+
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nIconFile=x.ico\r\nIconIndex=abc\r\n"));
+    EXPECT_TRUE(ReadFolderIcon(ini.c_str(), dir.Path().c_str(), iconFile, &index));
+    EXPECT_EQ(index, 0);
+}
+
+TEST(FolderIcon, IconTooLongToJoinIsWrittenBackUnchanged)
+{
+    TempDir dir;
+    std::wstring folder = dir.MakeDir(std::wstring(150, L'd'));
+    ASSERT_EQ(Attributes(folder), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY)) << folder;
+    std::wstring ini = folder + L"\\Desktop.ini";
+    ASSERT_LT(ini.size(), 260u);
+    std::wstring stored = std::wstring(120, L'i') + L".ico";
+    ASSERT_GT(folder.size() + 1 + stored.size(), 259u);
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nIconFile=" + stored + L"\r\nIconIndex=4\r\n"));
+
+    WCHAR iconFile[MAX_PATH] = L"";
+    int index = 0;
+    EXPECT_FALSE(ReadFolderIcon(ini.c_str(), folder.c_str(), iconFile, &index));
+    EXPECT_EQ(std::wstring(iconFile), stored);
+    EXPECT_EQ(index, 4);
+    WriteFolderIcon(ini.c_str(), folder.c_str(), iconFile, index);
+    EXPECT_EQ(ReadProfile(ini, kSection, L"IconFile"), stored);
+    EXPECT_EQ(ReadProfile(ini, kSection, L"IconIndex"), L"4");
+}
+
+TEST(FolderIcon, NoIconDeletesBothKeys)
+{
+    TempDir dir;
+    std::wstring ini = IniPath(dir);
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nIconFile=C:\\a.ico\r\nIconIndex=2\r\nInfoTip=t\r\n"));
+    WCHAR iconFile[MAX_PATH] = L"";
+    WriteFolderIcon(ini.c_str(), dir.Path().c_str(), iconFile, 0);
+    EXPECT_EQ(ReadProfile(ini, kSection, L"IconFile"), L"<missing>");
+    EXPECT_EQ(ReadProfile(ini, kSection, L"IconIndex"), L"<missing>");
+    EXPECT_EQ(ReadProfile(ini, kSection, L"InfoTip"), L"t");
+}
+
+// ---------------------------------------------------------------------------
+// The probe and the update envelope. The store's calls of the platform are
+// watched through this program's own import table.
+
+struct CallLog {
+    std::vector<std::wstring> created;   // CreateFileW: "<disposition> <path>"
+    std::vector<std::wstring> deleted;   // DeleteFileW
+    std::vector<std::pair<std::wstring, DWORD>> attributesSet;
+    struct Notify {
+        LONG event;
+        UINT flags;
+        std::wstring item1, item2;
+    };
+    std::vector<Notify> notifications;
+};
+CallLog* g_log = nullptr;
+decltype(&CreateFileW) g_createFile = nullptr;
+decltype(&DeleteFileW) g_deleteFile = nullptr;
+decltype(&SetFileAttributesW) g_setAttributes = nullptr;
+decltype(&SHChangeNotify) g_changeNotify = nullptr;
+
+HANDLE WINAPI LogCreateFile(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                            DWORD disposition, DWORD flags, HANDLE templateFile)
+{
+    g_log->created.push_back(std::to_wstring(disposition) + L" " + name);
+    return g_createFile(name, access, share, security, disposition, flags, templateFile);
+}
+
+BOOL WINAPI LogDeleteFile(LPCWSTR name)
+{
+    g_log->deleted.push_back(name);
+    return g_deleteFile(name);
+}
+
+BOOL WINAPI LogSetAttributes(LPCWSTR name, DWORD attributes)
+{
+    g_log->attributesSet.emplace_back(name, attributes);
+    return g_setAttributes(name, attributes);
+}
+
+void WINAPI LogChangeNotify(LONG event, UINT flags, LPCVOID item1, LPCVOID item2)
+{
+    g_log->notifications.push_back({event, flags, item1 ? static_cast<const wchar_t*>(item1) : L"<null>",
+                                    item2 ? static_cast<const wchar_t*>(item2) : L"<null>"});
+    g_changeNotify(event, flags, item1, item2);
+}
+
+class StoreCalls : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        HMODULE self = GetModuleHandleW(nullptr);
+        g_log = &log;
+        create_.reset(new ImportPatch(self, "kernel32.dll", "CreateFileW", reinterpret_cast<void*>(LogCreateFile)));
+        delete_.reset(new ImportPatch(self, "kernel32.dll", "DeleteFileW", reinterpret_cast<void*>(LogDeleteFile)));
+        attributes_.reset(
+            new ImportPatch(self, "kernel32.dll", "SetFileAttributesW", reinterpret_cast<void*>(LogSetAttributes)));
+        notify_.reset(new ImportPatch(self, "shell32.dll", "SHChangeNotify", reinterpret_cast<void*>(LogChangeNotify)));
+        ASSERT_TRUE(create_->Installed() && delete_->Installed() && attributes_->Installed() && notify_->Installed());
+        g_createFile = create_->Original<decltype(g_createFile)>();
+        g_deleteFile = delete_->Original<decltype(g_deleteFile)>();
+        g_setAttributes = attributes_->Original<decltype(g_setAttributes)>();
+        g_changeNotify = notify_->Original<decltype(g_changeNotify)>();
+    }
+    void TearDown() override
+    {
+        notify_.reset();
+        attributes_.reset();
+        delete_.reset();
+        create_.reset();
+        g_log = nullptr;
+    }
+
+    CallLog log;
+    TempDir dir;
+
+private:
+    std::unique_ptr<ImportPatch> create_, delete_, attributes_, notify_;
+};
+
+TEST_F(StoreCalls, ProbeCreatesAndDeletesAMissingFile)
+{
+    std::wstring ini = IniPath(dir);
+    EXPECT_TRUE(ProbeDesktopIni(ini.c_str()));
+    EXPECT_FALSE(FileExists(ini));
+    ASSERT_EQ(log.created.size(), 2u);
+    EXPECT_EQ(log.created[0], std::to_wstring(OPEN_EXISTING) + L" " + ini);
+    EXPECT_EQ(log.created[1], std::to_wstring(CREATE_NEW) + L" " + ini);
+    ASSERT_EQ(log.deleted.size(), 1u);
+    EXPECT_EQ(log.deleted[0], ini);
+}
+
+TEST_F(StoreCalls, ProbeClearsReadOnlyForGood)
+{
+    std::wstring ini = IniPath(dir);
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nInfoTip=x\r\n"));
+    const DWORD kHiddenArchive = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE;
+    ASSERT_TRUE(SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_READONLY | kHiddenArchive));
+    ASSERT_EQ(Attributes(ini), FILE_ATTRIBUTE_READONLY | kHiddenArchive);
+    log.attributesSet.clear();
+
+    EXPECT_TRUE(ProbeDesktopIni(ini.c_str()));
+    EXPECT_EQ(Attributes(ini), kHiddenArchive);
+    ASSERT_EQ(log.attributesSet.size(), 1u);
+    EXPECT_EQ(log.attributesSet[0].second, kHiddenArchive);
+    EXPECT_TRUE(log.deleted.empty());
+    EXPECT_EQ(ReadProfile(ini, kSection, L"InfoTip"), L"x");
+}
+
+TEST_F(StoreCalls, ProbeFindsUnwritableFiles)
+{
+    // Held open by another program without sharing: neither opened nor
+    // created, and left alone.
+    std::wstring ini = IniPath(dir);
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nInfoTip=held\r\n"));
+    {
+        AutoFile held(CreateFileW(ini.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held);
+        EXPECT_FALSE(ProbeDesktopIni(ini.c_str()));
+    }
+    EXPECT_TRUE(log.deleted.empty());
+    EXPECT_EQ(ReadProfile(ini, kSection, L"InfoTip"), L"held");
+
+    // A folder that does not exist can hold no Desktop.ini.
+    std::wstring missing = dir.Child(L"gone\\Desktop.ini");
+    EXPECT_FALSE(ProbeDesktopIni(missing.c_str()));
+    // Nor can a name taken by a folder.
+    TempDir other;
+    other.MakeDir(L"Desktop.ini");
+    EXPECT_FALSE(ProbeDesktopIni(IniPath(other).c_str()));
+    EXPECT_TRUE(log.deleted.empty());
+}
+
+TEST_F(StoreCalls, UpdateOfANewFileEndsHiddenAndSystem)
+{
+    std::wstring ini = IniPath(dir);
+    DWORD saved = BeginDesktopIniUpdate(ini.c_str());
+    EXPECT_EQ(saved, static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
+    WriteFolderSetting(ini.c_str(), L"InfoTip", L"new");
+    log.attributesSet.clear();
+    DWORD folderBefore = Attributes(dir.Path());
+    EndDesktopIniUpdate(ini.c_str(), saved, dir.Path().c_str());
+
+    ASSERT_EQ(log.attributesSet.size(), 2u);
+    EXPECT_EQ(log.attributesSet[0].first, ini);
+    EXPECT_EQ(log.attributesSet[0].second, 0x86u);
+    EXPECT_EQ(log.attributesSet[1].first, dir.Path());
+    EXPECT_EQ(log.attributesSet[1].second, folderBefore | FILE_ATTRIBUTE_READONLY);
+    DWORD after = Attributes(ini);
+    EXPECT_EQ(after & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY),
+              static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+        << std::hex << after;
+
+    ASSERT_EQ(log.notifications.size(), 1u);
+    EXPECT_EQ(log.notifications[0].event, SHCNE_RENAMEFOLDER);
+    EXPECT_EQ(log.notifications[0].flags, 0x1005u);
+    EXPECT_EQ(log.notifications[0].item1, dir.Path());
+    EXPECT_EQ(log.notifications[0].item2, dir.Path());
+}
+
+TEST_F(StoreCalls, UpdateOfAnArchiveFileEndsAt0x26)
+{
+    std::wstring ini = IniPath(dir);
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\n"));
+    ASSERT_TRUE(SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_ARCHIVE));
+    ASSERT_EQ(Attributes(ini), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+    DWORD saved = BeginDesktopIniUpdate(ini.c_str());
+    EXPECT_EQ(saved, static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+    EndDesktopIniUpdate(ini.c_str(), saved, dir.Path().c_str());
+    EXPECT_EQ(Attributes(ini), 0x26u);
+}
+
+TEST_F(StoreCalls, UpdateClearsReadOnlyAndKeepsTheRest)
+{
+    std::wstring ini = IniPath(dir);
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\n"));
+    ASSERT_TRUE(SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
+    DWORD saved = BeginDesktopIniUpdate(ini.c_str());
+    EXPECT_EQ(saved, static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_EQ(Attributes(ini), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+    WriteFolderSetting(ini.c_str(), L"InfoTip", L"written");
+    EXPECT_EQ(ReadProfile(ini, kSection, L"InfoTip"), L"written");
+    EndDesktopIniUpdate(ini.c_str(), saved, dir.Path().c_str());
+    EXPECT_EQ(Attributes(ini), 0x26u);
+}
+
+TEST_F(StoreCalls, UpdateKeepsTheFolderOtherAttributes)
+{
+    // The system bit sticks on folders under Wine (the read-only bit does
+    // not), so the call shows the folder's own bits kept.
+    std::wstring folder = dir.MakeDir(L"Photos");
+    ASSERT_TRUE(SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_SYSTEM));
+    ASSERT_EQ(Attributes(folder), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_SYSTEM));
+    log.attributesSet.clear();
+    std::wstring ini = folder + L"\\Desktop.ini";
+    EndDesktopIniUpdate(ini.c_str(), BeginDesktopIniUpdate(ini.c_str()), folder.c_str());
+    ASSERT_EQ(log.attributesSet.size(), 2u);
+    EXPECT_EQ(log.attributesSet[1].first, folder);
+    EXPECT_EQ(log.attributesSet[1].second,
+              static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(Attributes(folder) & FILE_ATTRIBUTE_SYSTEM, static_cast<DWORD>(FILE_ATTRIBUTE_SYSTEM));
+
+    // A folder that cannot be read is left alone, and the shell still hears
+    // of it.
+    log.attributesSet.clear();
+    log.notifications.clear();
+    std::wstring gone = dir.Child(L"gone");
+    EndDesktopIniUpdate((gone + L"\\Desktop.ini").c_str(), FILE_ATTRIBUTE_NORMAL, gone.c_str());
+    ASSERT_EQ(log.attributesSet.size(), 1u);
+    EXPECT_EQ(log.attributesSet[0].first, gone + L"\\Desktop.ini");
+    EXPECT_EQ(log.notifications.size(), 1u);
+}
+
+}  // namespace
