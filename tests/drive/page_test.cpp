@@ -208,6 +208,8 @@ TEST_F(DrivePageTest, OpensWithBothStoresShown)
     for (int id : {kDriveLabel, kChangeDriveIcon, kDefaultDriveIcon, kDiskLabel, kChangeDiskIcon, kDefaultDiskIcon})
         EXPECT_TRUE(IsEnabled(page, id)) << id;
     EXPECT_FALSE(sheet->ApplyEnabled());
+    // Wine paints a new sheet's controls a little after it is shown.
+    PumpMessages(300);
     SaveScreenshot(sheet->Sheet(), L"voldress_page");
 
     // Nothing changed, and an apply writes it all back as it was.
@@ -564,6 +566,62 @@ TEST_F(DrivePageTest, PaintsBanner104AndAnswersHelpFromVolDressTxt)
         DeleteRegTree(HKEY_CLASSES_ROOT, kHtmlHelpServerKey);
     else
         SetRegString(HKEY_CLASSES_ROOT, kHtmlHelpServerKey, nullptr, previousServer);
+}
+
+// ---------------------------------------------------------------------------
+// Preview icons
+
+int g_extractedIcons = 0;
+int g_destroyedIcons = 0;
+decltype(&ExtractIconW) g_realExtractIcon = nullptr;
+decltype(&DestroyIcon) g_realDestroyIcon = nullptr;
+
+HICON WINAPI CountExtractIcon(HINSTANCE instance, LPCWSTR file, UINT index)
+{
+    HICON icon = g_realExtractIcon(instance, file, index);
+    g_extractedIcons += icon != nullptr && icon != reinterpret_cast<HICON>(1);
+    return icon;
+}
+
+BOOL WINAPI CountDestroyIcon(HICON icon)
+{
+    BOOL ok = g_realDestroyIcon(icon);
+    g_destroyedIcons += ok != FALSE;
+    return ok;
+}
+
+TEST_F(DrivePageTest, EveryPreviewIconIsDestroyedWithThePage)
+{
+    if (!g_realExtractIcon) {
+        g_realExtractIcon = reinterpret_cast<decltype(g_realExtractIcon)>(
+            PatchImport(Dll().module, "shell32.dll", "ExtractIconW", reinterpret_cast<void*>(CountExtractIcon)));
+        g_realDestroyIcon = reinterpret_cast<decltype(g_realDestroyIcon)>(
+            PatchImport(Dll().module, "user32.dll", "DestroyIcon", reinterpret_cast<void*>(CountDestroyIcon)));
+    }
+    ASSERT_NE(g_realExtractIcon, nullptr);
+    ASSERT_NE(g_realDestroyIcon, nullptr);
+    ASSERT_TRUE(WriteIconFile(drive.Path(L"a.ico")));
+    SetLetterValue(letter, L"DefaultIcon", drive.Path(L"a.ico"));
+    WritePrivateProfileStringW(L"autorun", L"icon", L"a.ico", drive.AutoRun().c_str());
+    g_extractedIcons = g_destroyedIcons = 0;
+
+    for (int round = 0; round < 3; ++round) {
+        HWND page = Open();
+        ASSERT_NE(page, nullptr);
+        g_iconDialog.answerPath = kShell32Icon;
+        g_iconDialog.answerIndex = round;
+        Click(page, kChangeDriveIcon);
+        Click(page, kChangeDiskIcon);
+        sheet->PressApply();
+        g_iconDialog.answerPath = drive.Path(L"a.ico");
+        g_iconDialog.answerIndex = 0;
+        Click(page, kChangeDiskIcon);
+        Click(page, kDefaultDriveIcon);
+        Click(page, kChangeDriveIcon);
+        sheet->PressCancel();
+    }
+    EXPECT_GT(g_extractedIcons, 12);
+    EXPECT_EQ(g_destroyedIcons, g_extractedIcons);
 }
 
 }  // namespace
