@@ -43,16 +43,23 @@ void DestroyPreview(HICON* preview)
     }
 }
 
+// The drive icon file as a file to open (MAX_PATH): its environment
+// variables expanded, or the empty text when that does not fit.
+void ExpandDriveIconFile(PCWSTR iconFile, PWSTR expanded)
+{
+    DWORD needed = ExpandEnvironmentStringsW(iconFile, expanded, MAX_PATH);
+    if (needed == 0 || needed > MAX_PATH)
+        expanded[0] = L'\0';
+}
+
 // The drive icon's preview. The icon picker hands back paths such as
 // "%SystemRoot%\system32\SHELL32.dll": they are shown expanded, and the
 // working value keeps them as chosen. The preview decides at apply whether
 // the icon is kept, so an icon that shows is an icon that stays.
 void UpdateDriveIconPreview(HWND page, PageContext& context)
 {
-    WCHAR expanded[MAX_PATH] = L"";
-    DWORD needed = ExpandEnvironmentStringsW(context.driveIconFile, expanded, ARRAYSIZE(expanded));
-    if (needed == 0 || needed > ARRAYSIZE(expanded))
-        expanded[0] = L'\0';
+    WCHAR expanded[MAX_PATH];
+    ExpandDriveIconFile(context.driveIconFile, expanded);
     UpdateIconPreview(page, expanded, context.driveIconIndex, &context.driveIconPreview, IDC_DRIVE_ICON_PREVIEW);
 }
 
@@ -107,9 +114,9 @@ void ChooseDriveIcon(HWND page, PageContext& context)
         return;
     // The chooser previews the path as it is; a path with environment
     // variables needs them expanded to show.
-    WCHAR expanded[MAX_PATH] = L"";
-    DWORD needed = ExpandEnvironmentStringsW(context.driveIconFile, expanded, ARRAYSIZE(expanded));
-    if (needed == 0 || needed > ARRAYSIZE(expanded) || wcscmp(expanded, context.driveIconFile) != 0)
+    WCHAR expanded[MAX_PATH];
+    ExpandDriveIconFile(context.driveIconFile, expanded);
+    if (wcscmp(expanded, context.driveIconFile) != 0)
         UpdateDriveIconPreview(page, context);
 }
 
