@@ -1,0 +1,437 @@
+// The drive and disk stores, compiled into the test: the drive letter's key
+// in the real registry and the AutoRun.inf of a drive letter of the test's
+// own.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "drive_store.h"
+#include "drive_support.h"
+#include "host.h"
+
+namespace {
+
+// SHChangeNotify as this program's store code calls it, through its own
+// import table.
+struct Notification {
+    LONG event;
+    UINT flags;
+    std::wstring path;
+};
+std::vector<Notification> g_notifications;
+decltype(&SHChangeNotify) g_realNotify = nullptr;
+
+void WINAPI RecordChangeNotify(LONG event, UINT flags, LPCVOID item1, LPCVOID item2)
+{
+    g_notifications.push_back({event, flags, item1 ? static_cast<const wchar_t*>(item1) : L"<null>"});
+    if (g_realNotify)
+        g_realNotify(event, flags, item1, item2);
+}
+
+void PatchStoreImports()
+{
+    if (!g_realNotify)
+        g_realNotify = reinterpret_cast<decltype(g_realNotify)>(PatchImport(
+            GetModuleHandleW(nullptr), "shell32.dll", "SHChangeNotify", reinterpret_cast<void*>(RecordChangeNotify)));
+    ASSERT_NE(g_realNotify, nullptr);
+}
+
+class StoreTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        PatchStoreImports();
+        g_notifications.clear();
+        ASSERT_TRUE(drive.Ready());
+        root = drive.Root();
+        letter = drive.Letter();
+    }
+
+    DriveSettings ReadDrive() const
+    {
+        DriveSettings settings;
+        memset(&settings, 0xCC, sizeof(settings));
+        ReadDriveSettings(root.c_str(), &settings);
+        return settings;
+    }
+
+    struct Disk {
+        std::wstring label;
+        std::wstring iconFile;
+        int iconIndex;
+    };
+    Disk ReadDisk() const
+    {
+        WCHAR label[MAX_PATH];
+        WCHAR iconFile[MAX_PATH];
+        int index = 12345;
+        ReadDiskSettings(root.c_str(), label, iconFile, &index);
+        return {label, iconFile, index};
+    }
+    // WriteDiskSettings on a copy of iconFile; returns the stored form it
+    // leaves in the caller's buffer.
+    std::wstring WriteDisk(const std::wstring& label, const std::wstring& iconFile, int index, bool present)
+    {
+        WCHAR buffer[MAX_PATH] = L"";
+        wcsncpy(buffer, iconFile.c_str(), MAX_PATH - 1);
+        WriteDiskSettings(root.c_str(), label.c_str(), buffer, index, present);
+        return buffer;
+    }
+
+    TempDrive drive;
+    std::wstring root;
+    wchar_t letter = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Drive letter
+
+TEST_F(StoreTest, LetterKeyHoldsLabelAndIconAndGoesWhenBothAreEmpty)
+{
+    DriveSettings none = ReadDrive();
+    EXPECT_FALSE(none.labelFound);
+    EXPECT_FALSE(none.iconFound);
+    EXPECT_STREQ(none.label, L"");
+    EXPECT_STREQ(none.iconFile, L"");
+    EXPECT_EQ(none.iconIndex, 0);
+    EXPECT_FALSE(LetterKeyExists(letter)) << "reading created the letter key";
+
+    WriteDriveSettings(root.c_str(), L"Backup", L"", 0, false);
+    EXPECT_EQ(ReadLetterValue(letter, L"DefaultLabel"), L"Backup");
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, DriveIconsKey(letter) + L"\\DefaultIcon"));
+    ASSERT_EQ(g_notifications.size(), 1u);
+    EXPECT_EQ(g_notifications[0].event, SHCNE_DRIVEADD);
+    EXPECT_EQ(g_notifications[0].flags, 0x1005u);
+    EXPECT_EQ(g_notifications[0].path, root);
+#ifndef _WIN64
+    // An x86 Explorer on a 64-bit system reads the 32-bit view.
+    EXPECT_TRUE(LetterKeyInWow64Node(letter));
+#endif
+
+    // Index 0: the path alone, without a comma.
+    WriteDriveSettings(root.c_str(), L"Backup", L"C:\\icons\\drive.ico", 0, true);
+    EXPECT_EQ(ReadLetterValue(letter, L"DefaultIcon"), L"C:\\icons\\drive.ico");
+    DriveSettings both = ReadDrive();
+    EXPECT_TRUE(both.labelFound);
+    EXPECT_STREQ(both.label, L"Backup");
+    EXPECT_TRUE(both.iconFound);
+    EXPECT_STREQ(both.iconFile, L"C:\\icons\\drive.ico");
+    EXPECT_EQ(both.iconIndex, 0);
+
+    // The icon alone keeps the key; nothing at all removes it.
+    WriteDriveSettings(root.c_str(), L"", L"C:\\icons\\drive.ico", 0, true);
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, DriveIconsKey(letter) + L"\\DefaultLabel"));
+    EXPECT_TRUE(LetterKeyExists(letter));
+    WriteDriveSettings(root.c_str(), L"", L"C:\\icons\\drive.ico", 0, false);
+    EXPECT_FALSE(LetterKeyExists(letter));
+    EXPECT_EQ(g_notifications.size(), 4u);
+}
+
+TEST_F(StoreTest, RemovingWhatNeverExistedLeavesNoKeyAndForeignSubkeysKeepTheirKey)
+{
+    WriteDriveSettings(root.c_str(), L"", L"", 0, false);
+    EXPECT_FALSE(LetterKeyExists(letter));
+    // The shell is still told.
+    ASSERT_EQ(g_notifications.size(), 1u);
+    EXPECT_EQ(g_notifications[0].event, SHCNE_DRIVEADD);
+
+    SetRegString(HKEY_LOCAL_MACHINE, DriveIconsKey(letter) + L"\\Other", nullptr, L"kept");
+    SetLetterValue(letter, L"DefaultLabel", L"Old");
+    WriteDriveSettings(root.c_str(), L"", L"", 0, false);
+    EXPECT_TRUE(LetterKeyExists(letter));
+    EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, DriveIconsKey(letter) + L"\\Other", nullptr), L"kept");
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, DriveIconsKey(letter) + L"\\DefaultLabel"));
+}
+
+TEST_F(StoreTest, IconIndexTextSurvivesBothWays)
+{
+    // Unexpanded, and -235 as the unsigned decimal of its 32 bits.
+    WriteDriveSettings(root.c_str(), L"", L"%SystemRoot%\\system32\\SHELL32.dll", -235, true);
+    EXPECT_EQ(ReadLetterValue(letter, L"DefaultIcon"), L"%SystemRoot%\\system32\\SHELL32.dll,4294967061");
+    DriveSettings read = ReadDrive();
+    EXPECT_TRUE(read.iconFound);
+    EXPECT_STREQ(read.iconFile, L"%SystemRoot%\\system32\\SHELL32.dll");
+    EXPECT_EQ(read.iconIndex, -235);
+
+    struct Case {
+        const wchar_t* stored;
+        const wchar_t* path;
+        int index;
+    } cases[] = {
+        {L"C:\\a.dll,-235", L"C:\\a.dll", -235},
+        {L"C:\\a.dll, 7", L"C:\\a.dll", 7},
+        {L"C:\\a.dll,abc", L"C:\\a.dll", 0},
+        {L"C:\\a,b.dll,3", L"C:\\a,b.dll", 3},
+        {L"C:\\a.dll,99999999999", L"C:\\a.dll", -1},
+        {L"C:\\a.dll", L"C:\\a.dll", 0},
+        {L"", L"", 0},
+    };
+    for (const Case& c : cases) {
+        SetLetterValue(letter, L"DefaultIcon", c.stored);
+        DriveSettings settings = ReadDrive();
+        EXPECT_TRUE(settings.iconFound) << c.stored;
+        EXPECT_STREQ(settings.iconFile, c.path) << c.stored;
+        EXPECT_EQ(settings.iconIndex, c.index) << c.stored;
+    }
+}
+
+TEST_F(StoreTest, LongestLocationAndLabelRoundTripThroughTheRegistry)
+{
+    std::wstring path = L"C:\\" + std::wstring(MAX_PATH - 1 - 3 - 4, L'p') + L".dll";
+    ASSERT_EQ(path.size(), 259u);
+    std::wstring label(259, L'L');
+    WriteDriveSettings(root.c_str(), label.c_str(), path.c_str(), -235, true);
+    EXPECT_EQ(ReadLetterValue(letter, L"DefaultIcon"), path + L",4294967061");
+    EXPECT_EQ(ReadLetterValue(letter, L"DefaultLabel"), label);
+
+    DriveSettings read = ReadDrive();
+    EXPECT_TRUE(read.labelFound);
+    EXPECT_EQ(std::wstring(read.label), label);
+    ASSERT_TRUE(read.iconFound) << "a location the store wrote was not read back";
+    EXPECT_EQ(std::wstring(read.iconFile), path);
+    EXPECT_EQ(read.iconIndex, -235);
+
+    // Longer than anything the store writes: not taken, and nothing spills.
+    SetLetterValue(letter, L"DefaultIcon", std::wstring(400, L'z') + L",1");
+    SetLetterValue(letter, L"DefaultLabel", std::wstring(300, L'y'));
+    read = ReadDrive();
+    EXPECT_FALSE(read.iconFound);
+    EXPECT_STREQ(read.iconFile, L"");
+    EXPECT_FALSE(read.labelFound);
+    EXPECT_STREQ(read.label, L"");
+    // A location whose path alone is too long for the page.
+    SetLetterValue(letter, L"DefaultIcon", std::wstring(265, L'z'));
+    EXPECT_FALSE(ReadDrive().iconFound);
+}
+
+TEST_F(StoreTest, PathsThatNameNoDriveRootReadNothingAndWriteNothing)
+{
+    WriteIconFile(drive.Path(L"a.ico"));
+    std::wstring folderRoot = drive.Path(L"sub\\");
+    CreateDirectoryW(drive.Path(L"sub").c_str(), nullptr);
+    std::wstring noSlash = root.substr(0, 2);
+    std::wstring slashFirst = std::wstring(1, letter) + L"\\";
+    const std::wstring roots[] = {L"", noSlash, folderRoot, slashFirst, L"1:\\", std::wstring(1, letter) + L":/",
+                                  std::wstring(1, letter) + L":\\\\"};
+    std::wstring cwdAutoRun = ProgramFolder() + L"\\AutoRun.inf";
+    for (const std::wstring& bad : roots) {
+        SCOPED_TRACE(testing::Message() << "root '" << std::string(bad.begin(), bad.end()) << "'");
+        EXPECT_FALSE(IsDriveRoot(bad.c_str()));
+        WriteDriveSettings(bad.c_str(), L"Label", L"C:\\a.ico", 0, true);
+        WCHAR icon[MAX_PATH] = L"C:\\a.ico";
+        WriteDiskSettings(bad.c_str(), L"Label", icon, 0, true);
+        EXPECT_STREQ(icon, L"C:\\a.ico");
+
+        DriveSettings settings = {};
+        SetLetterValue(letter, L"DefaultLabel", L"Real");
+        ReadDriveSettings(bad.c_str(), &settings);
+        EXPECT_FALSE(settings.labelFound);
+        WCHAR label[MAX_PATH] = L"x";
+        WCHAR iconFile[MAX_PATH] = L"x";
+        int index = 5;
+        ReadDiskSettings(bad.c_str(), label, iconFile, &index);
+        EXPECT_STREQ(label, L"");
+        EXPECT_STREQ(iconFile, L"");
+        EXPECT_EQ(index, 0);
+    }
+    EXPECT_TRUE(g_notifications.empty());
+    EXPECT_FALSE(FileExists(cwdAutoRun));
+    EXPECT_FALSE(FileExists(drive.AutoRun()));
+    EXPECT_FALSE(FileExists(drive.Path(L"sub\\AutoRun.inf")));
+    EXPECT_FALSE(LetterKeyExists(L'1'));
+    EXPECT_EQ(ReadLetterValue(letter, L"DefaultLabel"), L"Real");
+}
+
+TEST_F(StoreTest, IsDriveRootTakesEveryLetterAsGiven)
+{
+    EXPECT_TRUE(IsDriveRoot(L"C:\\"));
+    EXPECT_TRUE(IsDriveRoot(L"z:\\"));
+    EXPECT_FALSE(IsDriveRoot(nullptr));
+    EXPECT_FALSE(IsDriveRoot(L"\\\\server\\share\\"));
+
+    // The key takes the letter exactly as the root path gives it.
+    std::wstring lower = std::wstring(1, static_cast<wchar_t>(towlower(letter))) + L":\\";
+    WriteDriveSettings(lower.c_str(), L"lower", L"", 0, false);
+    HKEY parent = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons", 0,
+                            KEY_READ, &parent),
+              ERROR_SUCCESS);
+    WCHAR name[16] = L"";
+    bool foundLower = false;
+    for (DWORD i = 0;; ++i) {
+        DWORD length = ARRAYSIZE(name);
+        if (RegEnumKeyExW(parent, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        foundLower |= name[0] == towlower(letter) && name[1] == L'\0';
+    }
+    RegCloseKey(parent);
+    EXPECT_TRUE(foundLower);
+    ASSERT_EQ(g_notifications.size(), 1u);
+    EXPECT_EQ(g_notifications[0].path, lower);
+}
+
+// ---------------------------------------------------------------------------
+// Disk
+
+TEST_F(StoreTest, DiskIconsOnTheDiskAreStoredRelativeToItsRoot)
+{
+    WriteUnicodeFile(drive.AutoRun(), L"[autorun]\r\nlabel=Holiday\r\nicon=icons\\disk.ico,2\r\n");
+    Disk read = ReadDisk();
+    EXPECT_EQ(read.label, L"Holiday");
+    EXPECT_EQ(read.iconFile, root + L"icons\\disk.ico");
+    EXPECT_EQ(read.iconIndex, 2);
+
+    // Written back unchanged after an apply, and the caller holds the
+    // stored form.
+    EXPECT_EQ(WriteDisk(read.label, read.iconFile, read.iconIndex, true), L"icons\\disk.ico");
+    EXPECT_EQ(ReadProfile(drive.AutoRun(), L"autorun", L"icon"), L"icons\\disk.ico,2");
+    // A stored form written again stays as it is.
+    EXPECT_EQ(WriteDisk(L"Holiday", L"icons\\disk.ico", 2, true), L"icons\\disk.ico");
+    EXPECT_EQ(ReadProfile(drive.AutoRun(), L"autorun", L"icon"), L"icons\\disk.ico,2");
+
+    // The root compares without regard to the case of its letter; index 0
+    // is the path alone.
+    std::wstring lowerRoot = std::wstring(1, static_cast<wchar_t>(towlower(letter))) + L":\\";
+    EXPECT_EQ(WriteDisk(L"", lowerRoot + L"Icons\\A.ico", 0, true), L"Icons\\A.ico");
+    EXPECT_EQ(ReadProfile(drive.AutoRun(), L"autorun", L"icon"), L"Icons\\A.ico");
+    EXPECT_EQ(ReadProfile(drive.AutoRun(), L"autorun", L"label"), L"<missing>");
+
+    // A leading backslash is relative like any other path, both ways.
+    WritePrivateProfileStringW(L"autorun", L"icon", L"\\icons\\b.ico", drive.AutoRun().c_str());
+    read = ReadDisk();
+    EXPECT_EQ(read.iconFile, root + L"\\icons\\b.ico");
+    EXPECT_EQ(WriteDisk(L"", read.iconFile, 0, true), L"\\icons\\b.ico");
+}
+
+TEST_F(StoreTest, DiskIconsElsewhereKeepTheirFormUnexpanded)
+{
+    EXPECT_EQ(WriteDisk(L"", L"%SystemRoot%\\system32\\SHELL32.dll", -235, true),
+              L"%SystemRoot%\\system32\\SHELL32.dll");
+    EXPECT_EQ(ReadProfile(drive.AutoRun(), L"autorun", L"icon"), L"%SystemRoot%\\system32\\SHELL32.dll,4294967061");
+    Disk read = ReadDisk();
+    EXPECT_EQ(read.iconFile, L"%SystemRoot%\\system32\\SHELL32.dll");
+    EXPECT_EQ(read.iconIndex, -235);
+
+    EXPECT_EQ(WriteDisk(L"", L"C:\\windows\\disk.ico", 4, true), L"C:\\windows\\disk.ico");
+    EXPECT_EQ(ReadProfile(drive.AutoRun(), L"autorun", L"icon"), L"C:\\windows\\disk.ico,4");
+    read = ReadDisk();
+    EXPECT_EQ(read.iconFile, L"C:\\windows\\disk.ico");
+    EXPECT_EQ(read.iconIndex, 4);
+
+    // No icon: the root path itself, from which no icon can be extracted.
+    WritePrivateProfileStringW(L"autorun", L"icon", nullptr, drive.AutoRun().c_str());
+    read = ReadDisk();
+    EXPECT_EQ(read.iconFile, root);
+    EXPECT_EQ(read.iconIndex, 0);
+}
+
+TEST_F(StoreTest, ReadOnlyAutoRunEndsWritableAndHiddenWithEverythingElseKept)
+{
+    WriteBytes(drive.AutoRun(), "[autorun]\r\nopen=setup.exe\r\nlabel=Old\r\nicon=old.ico\r\n[Other]\r\nkey=value\r\n");
+    SetFileAttributesW(drive.AutoRun().c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+
+    WriteDisk(L"New", L"", 0, false);
+    DWORD attributes = Attributes(drive.AutoRun());
+    EXPECT_EQ(attributes & FILE_ATTRIBUTE_READONLY, 0u) << std::hex << attributes;
+    EXPECT_NE(attributes & FILE_ATTRIBUTE_HIDDEN, 0u) << std::hex << attributes;
+    EXPECT_NE(attributes & FILE_ATTRIBUTE_ARCHIVE, 0u) << std::hex << attributes;
+    EXPECT_EQ(ReadProfile(drive.AutoRun(), L"autorun", L"label"), L"New");
+    EXPECT_EQ(ReadProfile(drive.AutoRun(), L"autorun", L"icon"), L"<missing>");
+    EXPECT_EQ(ReadProfile(drive.AutoRun(), L"autorun", L"open"), L"setup.exe");
+    EXPECT_EQ(ReadProfile(drive.AutoRun(), L"Other", L"key"), L"value");
+
+    // Nothing to store: both keys go, the file and its other content stay,
+    // hidden.
+    SetFileAttributesW(drive.AutoRun().c_str(), FILE_ATTRIBUTE_READONLY);
+    WriteDisk(L"", L"", 0, false);
+    ASSERT_TRUE(FileExists(drive.AutoRun()));
+    attributes = Attributes(drive.AutoRun());
+    EXPECT_EQ(attributes & FILE_ATTRIBUTE_READONLY, 0u) << std::hex << attributes;
+    EXPECT_NE(attributes & FILE_ATTRIBUTE_HIDDEN, 0u) << std::hex << attributes;
+    EXPECT_EQ(ReadProfile(drive.AutoRun(), L"autorun", L"label"), L"<missing>");
+    EXPECT_EQ(ReadProfile(drive.AutoRun(), L"autorun", L"open"), L"setup.exe");
+    EXPECT_EQ(ReadProfile(drive.AutoRun(), L"Other", L"key"), L"value");
+}
+
+TEST_F(StoreTest, NewAutoRunIsUnicodeSoANonAsciiLabelSurvives)
+{
+    const std::wstring label = L"Fotos 2026 \u2013 \u00C5lesund";
+    WriteDisk(label, L"", 0, false);
+    std::string bytes = ReadBytes(drive.AutoRun());
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ(bytes.substr(0, 2), std::string("\xFF\xFE", 2)) << "AutoRun.inf was not created as UTF-16LE";
+    EXPECT_NE(Attributes(drive.AutoRun()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+    EXPECT_EQ(ReadDisk().label, label);
+}
+
+TEST_F(StoreTest, NothingToStoreOnADiskWithoutAutoRunCreatesNoFile)
+{
+    WriteDisk(L"", L"", 0, false);
+    EXPECT_FALSE(FileExists(drive.AutoRun()));
+    Disk read = ReadDisk();
+    EXPECT_EQ(read.label, L"");
+    EXPECT_EQ(read.iconFile, root);
+}
+
+TEST_F(StoreTest, LongestLocationsRoundTripThroughAutoRun)
+{
+    // Elsewhere: the 259-character path itself.
+    std::wstring elsewhere = L"C:\\" + std::wstring(252, L'e') + L".dll";
+    ASSERT_EQ(elsewhere.size(), 259u);
+    WriteDisk(L"", elsewhere, -235, true);
+    EXPECT_EQ(ReadProfile(drive.AutoRun(), L"autorun", L"icon"), elsewhere + L",4294967061");
+    Disk read = ReadDisk();
+    EXPECT_EQ(read.iconFile, elsewhere);
+    EXPECT_EQ(read.iconIndex, -235);
+
+    // On the disk: stored relative, read back whole.
+    std::wstring onDisk = root + std::wstring(252, L'd') + L".dll";
+    ASSERT_EQ(onDisk.size(), 259u);
+    std::wstring label(259, L'\u00E5');
+    WriteDisk(label, onDisk, -235, true);
+    EXPECT_EQ(ReadProfile(drive.AutoRun(), L"autorun", L"icon"), onDisk.substr(3) + L",4294967061");
+    read = ReadDisk();
+    EXPECT_EQ(read.iconFile, onDisk);
+    EXPECT_EQ(read.iconIndex, -235);
+    EXPECT_EQ(read.label, label);
+
+    // Longer than anything written: no icon, and nothing spills.
+    WritePrivateProfileStringW(L"autorun", L"icon", (std::wstring(400, L'z') + L",3").c_str(), drive.AutoRun().c_str());
+    read = ReadDisk();
+    EXPECT_EQ(read.iconFile, root);
+    EXPECT_EQ(read.iconIndex, 0);
+    // A relative path that does not fit once joined to the root.
+    WritePrivateProfileStringW(L"autorun", L"icon", std::wstring(258, L'r').c_str(), drive.AutoRun().c_str());
+    read = ReadDisk();
+    EXPECT_EQ(read.iconFile, root);
+}
+
+TEST_F(StoreTest, DiskIconPathsResolveOnTheDiskAndExpand)
+{
+    WCHAR resolved[MAX_PATH];
+    ASSERT_TRUE(ResolveDiskIconPath(root.c_str(), L"icons\\disk.ico", resolved));
+    EXPECT_EQ(std::wstring(resolved), root + L"icons\\disk.ico");
+
+    WCHAR systemRoot[MAX_PATH] = L"";
+    GetEnvironmentVariableW(L"SystemRoot", systemRoot, MAX_PATH);
+    ASSERT_TRUE(ResolveDiskIconPath(root.c_str(), L"%SystemRoot%\\system32\\shell32.dll", resolved));
+    EXPECT_EQ(std::wstring(resolved), std::wstring(systemRoot) + L"\\system32\\shell32.dll");
+
+    ASSERT_TRUE(ResolveDiskIconPath(root.c_str(), L"C:\\a.ico", resolved));
+    EXPECT_STREQ(resolved, L"C:\\a.ico");
+
+    // Too long once joined or expanded: nothing, rather than a cut path.
+    EXPECT_FALSE(ResolveDiskIconPath(root.c_str(), std::wstring(258, L'r').c_str(), resolved));
+    EXPECT_STREQ(resolved, L"");
+    SetEnvironmentVariableW(L"DRESS_LONG_FOLDER", (L"C:\\" + std::wstring(200, L'f')).c_str());
+    std::wstring longExpanded = L"%DRESS_LONG_FOLDER%\\" + std::wstring(100, L'x');
+    EXPECT_FALSE(ResolveDiskIconPath(root.c_str(), longExpanded.c_str(), resolved));
+    EXPECT_STREQ(resolved, L"");
+    SetEnvironmentVariableW(L"DRESS_LONG_FOLDER", nullptr);
+}
+
+}  // namespace
