@@ -184,13 +184,17 @@ bool ProbeDesktopIni(PCWSTR settingsPath)
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         SetFileAttributesW(settingsPath, attributes & ~FILE_ATTRIBUTE_READONLY);
 
-    AutoFile existing(CreateFileW(settingsPath, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+    // Shared opens: the icon and InfoTip handlers may be reading this file
+    // on the shell's threads while a page opens, and must not find it locked.
+    // A program that holds the file without sharing still makes them fail.
+    const DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    AutoFile existing(CreateFileW(settingsPath, GENERIC_WRITE, kShare, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                   nullptr));
     if (existing)
         return true;
 
     // No file (or one we may not open): whether one can be created counts.
-    AutoFile created(CreateFileW(settingsPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+    AutoFile created(CreateFileW(settingsPath, GENERIC_WRITE, kShare, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                  nullptr));
     if (!created)
         return false;

@@ -222,24 +222,28 @@ TEST(HandlersUnderLoad, WhileThePageApplies)
     ShellDoubles shell(Dll().module);
     Tally tally;
 
-    // This thread is the Properties dialogs': the pages of eight files are
-    // open before the readers start, and are applied again and again with
-    // the other icon and tip while they read.
-    const size_t kPages = 8;
-    std::vector<std::unique_ptr<FilePageHost>> pages;
-    for (size_t i = 0; i < kPages; ++i) {
-        std::vector<std::wstring> selection = {folder.files[i].path};
-        pages.push_back(std::make_unique<FilePageHost>(Dll(), &selection));
-        ASSERT_NE(pages.back()->Page(), nullptr);
-    }
+    // This thread is the Properties dialogs': while the readers run, the
+    // pages of eight files are opened (each opening probes Desktop.ini for
+    // writing), applied with the other icon and tip, and opened anew.
     std::vector<std::thread> readers;
     for (int t = 0; t < kThreads; ++t)
         readers.emplace_back(ReadEverything, t, std::cref(folder.files), &spy.spy, &tally);
+    const size_t kPages = 8;
+    std::vector<std::unique_ptr<FilePageHost>> pages(kPages);
     int applies = 0;
+    int openings = 0;
     bool next = true;
     while (tally.readersDone < kThreads || applies < 2 * static_cast<int>(kPages)) {
         size_t i = static_cast<size_t>(applies) % kPages;
         const Expected& file = folder.files[i];
+        if (!pages[i] || applies % 3 == 0) {
+            if (pages[i])
+                pages[i]->Sheet().PressCancel();
+            std::vector<std::wstring> selection = {file.path};
+            pages[i] = std::make_unique<FilePageHost>(Dll(), &selection);
+            ASSERT_NE(pages[i]->Page(), nullptr);
+            ++openings;
+        }
         HWND page = pages[i]->Page();
         shell.calls.pickResult = 1;
         shell.calls.pickPath = next ? file.newIcon : file.oldIcon;
@@ -257,9 +261,11 @@ TEST(HandlersUnderLoad, WhileThePageApplies)
     for (auto& reader : readers)
         reader.join();
     for (auto& page : pages)
-        page->Sheet().PressCancel();
+        if (page)
+            page->Sheet().PressCancel();
     pages.clear();
 
+    EXPECT_GT(openings, static_cast<int>(kPages));
     EXPECT_GE(applies, 2 * static_cast<int>(kPages));
     ExpectClean(tally, spy, true);
     EXPECT_EQ(Dll().canUnloadNow(), S_OK);
