@@ -20,27 +20,12 @@ namespace {
 
 const PageChrome DrivePageChrome = {IDB_BANNER, DrivePageHelpIds, kVolDressTopicFile};
 
-// The controls that edit something; all of them are disabled when the page
-// has no drive to work on.
-const int kEditingControls[] = {
-    IDC_DRIVE_LABEL, IDC_CHANGE_DRIVE_ICON, IDC_DEFAULT_DRIVE_ICON,
-    IDC_DISK_LABEL,  IDC_CHANGE_DISK_ICON,  IDC_DEFAULT_DISK_ICON,
-};
-
 // The shell hands the page a root path such as C:\ ; without one (no
 // selection, or something that is not a drive root) there is nothing the
 // stores could write without writing somewhere else.
 bool HasDrive(const PageContext& context)
 {
     return IsDriveRoot(context.itemPath);
-}
-
-void DestroyPreview(HICON* preview)
-{
-    if (*preview) {
-        DestroyIcon(*preview);
-        *preview = nullptr;
-    }
 }
 
 // The drive icon file as a file to open (MAX_PATH): its environment
@@ -81,12 +66,16 @@ void OnInitDialog(HWND page, PageContext& context)
     context.diskLabel[0] = L'\0';
     context.diskIconFile[0] = L'\0';
     context.diskIconIndex = 0;
-    DestroyPreview(&context.driveIconPreview);
-    DestroyPreview(&context.diskIconPreview);
+    DestroyPageIcon(&context.driveIconPreview);
+    DestroyPageIcon(&context.diskIconPreview);
 
+    // Without a drive to work on, every control that edits something is
+    // disabled.
     if (!HasDrive(context)) {
-        for (int id : kEditingControls)
-            EnableWindow(GetDlgItem(page, id), FALSE);
+        EnableControls(page,
+                       {IDC_DRIVE_LABEL, IDC_CHANGE_DRIVE_ICON, IDC_DEFAULT_DRIVE_ICON, IDC_DISK_LABEL,
+                        IDC_CHANGE_DISK_ICON, IDC_DEFAULT_DISK_ICON},
+                       FALSE);
         return;
     }
 
@@ -122,14 +111,8 @@ void ChooseDriveIcon(HWND page, PageContext& context)
 
 void ChooseDiskIcon(HWND page, PageContext& context)
 {
-    WCHAR iconFile[MAX_PATH];
-    StringCchCopyW(iconFile, ARRAYSIZE(iconFile), context.diskIconFile);
-    int iconIndex = context.diskIconIndex;
-    if (PickIconDlg(page, iconFile, ARRAYSIZE(iconFile), &iconIndex) == 0)
+    if (!PickIcon(page, context.diskIconFile, &context.diskIconIndex))
         return;
-    iconFile[ARRAYSIZE(iconFile) - 1] = L'\0';
-    StringCchCopyW(context.diskIconFile, ARRAYSIZE(context.diskIconFile), iconFile);
-    context.diskIconIndex = iconIndex;
     SendMessageW(page, WM_USER, 0, 0);
     MarkPageChanged(page);
 }
@@ -187,15 +170,15 @@ INT_PTR CALLBACK DrivePageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         break;
     case WM_NOTIFY:
         // The apply is always accepted (PSNRET_NOERROR, the dialog's 0).
-        if (reinterpret_cast<const NMHDR*>(lParam)->code == static_cast<UINT>(PSN_APPLY))
+        if (IsApplyNotification(lParam))
             OnApply(dialog, *context);
         break;
     case WM_USER:
         UpdateDiskIconPreview(dialog, *context);
         break;
     case WM_DESTROY:
-        DestroyPreview(&context->driveIconPreview);
-        DestroyPreview(&context->diskIconPreview);
+        DestroyPageIcon(&context->driveIconPreview);
+        DestroyPageIcon(&context->diskIconPreview);
         break;
     default:
         HandleChromeMessage(dialog, message, wParam, lParam, DrivePageChrome);

@@ -10,8 +10,6 @@
 #include <shlobj.h>
 #include <strsafe.h>
 
-#include <initializer_list>
-
 #include "chrome.h"
 #include "clsids.h"
 #include "desktop_ini.h"
@@ -20,13 +18,14 @@
 #include "help_ids.h"
 #include "icon_chooser.h"
 #include "module.h"
-#include "picker.h"
+#include "page_strings.h"
 #include "resource.h"
 #include "type_handler.h"
 
 namespace {
 
 const PageChrome kFilePageChrome = {IDB_BANNER, FilePageHelpIds, kDocDressTopicFile};
+const InfoTipControls kInfoTipControls = {IDC_INFOTIP_EDIT, IDC_INFOTIP_RESOURCE, IDC_CHANGE_INFOTIP};
 
 void EnableControl(HWND dialog, int id, BOOL enable)
 {
@@ -40,14 +39,14 @@ bool IsControlEnabled(HWND dialog, int id)
 
 void EnableInfoTipGroup(HWND dialog, BOOL enable)
 {
-    for (int id : {IDC_INFOTIP_GROUP, IDC_INFOTIP_TEXT, IDC_INFOTIP_RESOURCE, IDC_INFOTIP_EDIT, IDC_CHANGE_INFOTIP})
-        EnableControl(dialog, id, enable);
+    EnableControls(dialog,
+                   {IDC_INFOTIP_GROUP, IDC_INFOTIP_TEXT, IDC_INFOTIP_RESOURCE, IDC_INFOTIP_EDIT, IDC_CHANGE_INFOTIP},
+                   enable);
 }
 
 void EnableIconGroup(HWND dialog, BOOL enable)
 {
-    for (int id : {IDC_ICON_GROUP, IDC_ICON_TEXT, IDC_CHANGE_ICON, IDC_DEFAULT_ICON})
-        EnableControl(dialog, id, enable);
+    EnableControls(dialog, {IDC_ICON_GROUP, IDC_ICON_TEXT, IDC_CHANGE_ICON, IDC_DEFAULT_ICON}, enable);
 }
 
 BOOL CALLBACK DisableChild(HWND child, LPARAM)
@@ -68,16 +67,6 @@ bool HasFile(const PageContext& context)
 bool HasFileEntries(const PageContext& context)
 {
     return HasFile(context) && CanHoldFileEntries(context.itemPath);
-}
-
-void SetEditModified(HWND dialog, int id, BOOL modified)
-{
-    SendDlgItemMessageW(dialog, id, EM_SETMODIFY, modified, 0);
-}
-
-bool IsEditModified(HWND dialog, int id)
-{
-    return SendDlgItemMessageW(dialog, id, EM_GETMODIFY, 0, 0) != 0;
 }
 
 // Applies a handler state to its switch and, when the switch cannot be
@@ -123,13 +112,10 @@ void OnInitDialog(HWND dialog, PageContext& context)
                      IDC_ENABLE_INFOTIPS, EnableInfoTipGroup);
     ShowHandlerState(dialog, QueryTypeHandler(extension, kIconHandlerKey, DOCDRESS_CLSID_STRING), IDC_ENABLE_ICONS,
                      EnableIconGroup);
-    if (!IsControlEnabled(dialog, IDC_ENABLE_INFOTIPS) && !IsControlEnabled(dialog, IDC_ENABLE_ICONS)) {
-        EnableControl(dialog, IDC_TYPE_GROUP, FALSE);
-        EnableControl(dialog, IDC_SWITCH_TEXT, FALSE);
-    }
+    if (!IsControlEnabled(dialog, IDC_ENABLE_INFOTIPS) && !IsControlEnabled(dialog, IDC_ENABLE_ICONS))
+        EnableControls(dialog, {IDC_TYPE_GROUP, IDC_SWITCH_TEXT}, FALSE);
     if (!CanWriteTypeKey(extension)) {
-        for (int id : {IDC_TYPE_GROUP, IDC_SWITCH_TEXT, IDC_ENABLE_INFOTIPS, IDC_ENABLE_ICONS})
-            EnableControl(dialog, id, FALSE);
+        EnableControls(dialog, {IDC_TYPE_GROUP, IDC_SWITCH_TEXT, IDC_ENABLE_INFOTIPS, IDC_ENABLE_ICONS}, FALSE);
         ShowWindow(GetDlgItem(dialog, IDC_ADMIN_NOTICE), SW_SHOW);
     }
 
@@ -140,27 +126,15 @@ void OnInitDialog(HWND dialog, PageContext& context)
         UpdateIconPreview(dialog, context.iconFile, context.iconIndex, &context.previewIcon, IDC_ICON_PREVIEW);
 
     ReadFileSetting(context.itemPath, L"InfoTip", L"", context.infoTip, ARRAYSIZE(context.infoTip));
-    if (context.infoTip[0] == L'@') {
-        HWND edit = GetDlgItem(dialog, IDC_INFOTIP_EDIT);
-        SendMessageW(edit, EM_SETREADONLY, TRUE, 0);
-        ShowIndirectString(edit, context.infoTip);
-        CheckDlgButton(dialog, IDC_INFOTIP_RESOURCE, BST_CHECKED);
-        EnableControl(dialog, IDC_CHANGE_INFOTIP, TRUE);
-    } else {
-        SetDlgItemTextW(dialog, IDC_INFOTIP_EDIT, context.infoTip);
-    }
-    SetEditModified(dialog, IDC_INFOTIP_EDIT, FALSE);
+    ShowInfoTip(dialog, context.infoTip, kInfoTipControls);
 
     context.label[0] = L'\0';
     ReadFileLabel(context.itemPath, context.label);
-    if (context.label[0] != L'\0')
-        ShowIndirectString(GetDlgItem(dialog, IDC_LABEL_EDIT), context.label);
-    SetEditModified(dialog, IDC_LABEL_EDIT, FALSE);
+    ShowStoredString(dialog, IDC_LABEL_EDIT, context.label);
 
     WCHAR settingsPath[MAX_PATH];
     if (!GetFileSettingsPath(context.itemPath, settingsPath) || !ProbeDesktopIni(settingsPath)) {
-        EnableControl(dialog, IDC_ENABLE_INFOTIPS, FALSE);
-        EnableControl(dialog, IDC_ENABLE_ICONS, FALSE);
+        EnableControls(dialog, {IDC_ENABLE_INFOTIPS, IDC_ENABLE_ICONS}, FALSE);
         EnableInfoTipGroup(dialog, FALSE);
         EnableIconGroup(dialog, FALSE);
     }
@@ -168,43 +142,8 @@ void OnInitDialog(HWND dialog, PageContext& context)
     if (!HasFileEntries(context)) {
         EnableInfoTipGroup(dialog, FALSE);
         EnableIconGroup(dialog, FALSE);
-        EnableControl(dialog, IDC_LABEL_EDIT, FALSE);
-        EnableControl(dialog, IDC_CHANGE_LABEL, FALSE);
+        EnableControls(dialog, {IDC_LABEL_EDIT, IDC_CHANGE_LABEL}, FALSE);
     }
-}
-
-// "Change..." of the label or the InfoTip: the string picker on a copy of the
-// value, taken over unless the user cancelled.
-void PickString(HWND dialog, PWSTR value, int editId)
-{
-    WCHAR work[MAX_PATH];
-    StringCchCopyW(work, ARRAYSIZE(work), value);
-    if (PickStringResource(dialog, work, ARRAYSIZE(work)) == 0)
-        return;
-    StringCchCopyW(value, MAX_PATH, work);
-    HWND edit = GetDlgItem(dialog, editId);
-    if (value[0] != L'\0')
-        ShowIndirectString(edit, value);
-    else
-        SetWindowTextW(edit, L"");
-    SetEditModified(dialog, editId, TRUE);
-    MarkPageChanged(dialog);
-}
-
-void OnInfoTipModeChanged(HWND dialog, PageContext& context)
-{
-    HWND edit = GetDlgItem(dialog, IDC_INFOTIP_EDIT);
-    if (IsDlgButtonChecked(dialog, IDC_INFOTIP_RESOURCE) == BST_CHECKED) {
-        GetWindowTextW(edit, context.infoTip, ARRAYSIZE(context.infoTip));
-        SendMessageW(edit, EM_SETREADONLY, TRUE, 0);
-        ShowIndirectString(edit, context.infoTip);
-        EnableControl(dialog, IDC_CHANGE_INFOTIP, TRUE);
-    } else {
-        SendMessageW(edit, EM_SETREADONLY, FALSE, 0);
-        SetWindowTextW(edit, context.infoTip);
-        EnableControl(dialog, IDC_CHANGE_INFOTIP, FALSE);
-    }
-    SetEditModified(dialog, IDC_INFOTIP_EDIT, TRUE);
 }
 
 void OnCommand(HWND dialog, PageContext& context, WORD id)
@@ -219,13 +158,13 @@ void OnCommand(HWND dialog, PageContext& context, WORD id)
         ResetIcon(dialog, context.iconFile, &context.iconIndex, &context.previewIcon, IDC_ICON_PREVIEW);
         break;
     case IDC_CHANGE_LABEL:
-        PickString(dialog, context.label, IDC_LABEL_EDIT);
+        ChangeStringValue(dialog, context.label, IDC_LABEL_EDIT);
         break;
     case IDC_CHANGE_INFOTIP:
-        PickString(dialog, context.infoTip, IDC_INFOTIP_EDIT);
+        ChangeStringValue(dialog, context.infoTip, IDC_INFOTIP_EDIT);
         break;
     case IDC_INFOTIP_RESOURCE:
-        OnInfoTipModeChanged(dialog, context);
+        SwitchInfoTipMode(dialog, context.infoTip, kInfoTipControls);
         break;
     }
 }
@@ -246,11 +185,8 @@ void WriteFileEntries(HWND dialog, PageContext& context)
         return;
     DWORD savedAttributes = BeginDesktopIniUpdate(settingsPath);
     WriteFileIcon(context.itemPath, context.iconFile, context.iconIndex);
-    if (IsEditModified(dialog, IDC_INFOTIP_EDIT)) {
-        if (IsDlgButtonChecked(dialog, IDC_INFOTIP_RESOURCE) != BST_CHECKED)
-            GetDlgItemTextW(dialog, IDC_INFOTIP_EDIT, context.infoTip, ARRAYSIZE(context.infoTip));
+    if (TakeChangedInfoTip(dialog, context.infoTip, kInfoTipControls))
         WriteFileSetting(context.itemPath, L"InfoTip", context.infoTip);
-    }
     if (IsEditModified(dialog, IDC_LABEL_EDIT))
         WriteFileLabel(context.itemPath, context.label);
     EndFileSettingsUpdate(settingsPath, savedAttributes);
@@ -279,18 +215,6 @@ void OnApply(HWND dialog, PageContext& context)
     RefreshShell(context);
 }
 
-void OnDestroy(PageContext& context)
-{
-    if (context.typeIcon) {
-        DestroyIcon(context.typeIcon);
-        context.typeIcon = nullptr;
-    }
-    if (context.previewIcon) {
-        DestroyIcon(context.previewIcon);
-        context.previewIcon = nullptr;
-    }
-}
-
 }  // namespace
 
 INT_PTR CALLBACK FilePageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
@@ -309,13 +233,14 @@ INT_PTR CALLBACK FilePageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
         OnCommand(dialog, *context, LOWORD(wParam));
         break;
     case WM_NOTIFY:
-        if (reinterpret_cast<const NMHDR*>(lParam)->code == static_cast<UINT>(PSN_APPLY)) {
+        if (IsApplyNotification(lParam)) {
             OnApply(dialog, *context);
             SetWindowLongPtrW(dialog, DWLP_MSGRESULT, PSNRET_NOERROR);
         }
         break;
     case WM_DESTROY:
-        OnDestroy(*context);
+        DestroyPageIcon(&context->typeIcon);
+        DestroyPageIcon(&context->previewIcon);
         break;
     }
     return FALSE;

@@ -9,6 +9,10 @@
 // empty path or a file without that icon, and shows it in control previewId.
 void UpdateIconPreview(HWND page, PCWSTR iconFile, int iconIndex, HICON* preview, int previewId);
 
+// The shell's icon picker seeded with the current icon; on acceptance the
+// choice becomes the icon. Returns whether the user accepted.
+bool PickIcon(HWND page, PWSTR iconFile, int* iconIndex);
+
 // "Change Icon...": the shell's icon picker seeded with the current icon.
 // On acceptance takes the choice over, refreshes the preview and marks the
 // page changed; returns whether the user accepted.

@@ -12,7 +12,7 @@
 #include "desktop_ini.h"
 #include "extension.h"
 #include "help_ids.h"
-#include "picker.h"
+#include "page_strings.h"
 #include "resource.h"
 
 namespace {
@@ -28,28 +28,10 @@ void OnInitDialog(HWND dialog, PageContext* context)
 
     context->label[0] = L'\0';
     ReadFolderSetting(settingsPath, kLabelKey, L"", context->label, ARRAYSIZE(context->label));
-    if (context->label[0])
-        ShowIndirectString(GetDlgItem(dialog, IDC_LABEL_EDIT), context->label);
-    SendDlgItemMessageW(dialog, IDC_LABEL_EDIT, EM_SETMODIFY, FALSE, 0);
+    ShowStoredString(dialog, IDC_LABEL_EDIT, context->label);
 
     if (!ProbeDesktopIni(settingsPath))
         EnableWindow(GetDlgItem(dialog, IDC_CHANGE_LABEL), FALSE);
-}
-
-void ChangeLabel(HWND dialog, PageContext* context)
-{
-    WCHAR work[MAX_PATH];
-    StringCchCopyW(work, ARRAYSIZE(work), context->label);
-    if (PickStringResource(dialog, work, ARRAYSIZE(work)) == 0)
-        return;
-    StringCchCopyW(context->label, ARRAYSIZE(context->label), work);
-    HWND edit = GetDlgItem(dialog, IDC_LABEL_EDIT);
-    if (context->label[0])
-        ShowIndirectString(edit, context->label);
-    else
-        SetWindowTextW(edit, L"");
-    SendMessageW(edit, EM_SETMODIFY, TRUE, 0);
-    MarkPageChanged(dialog);
 }
 
 // The shortcut's own Properties dialog, independent of this page.
@@ -68,7 +50,7 @@ void OnApply(HWND dialog, PageContext* context)
     WCHAR settingsPath[MAX_PATH];
     GetDesktopIniPath(context->itemPath, settingsPath);
     DWORD savedAttributes = BeginDesktopIniUpdate(settingsPath);
-    if (SendDlgItemMessageW(dialog, IDC_LABEL_EDIT, EM_GETMODIFY, 0, 0))
+    if (IsEditModified(dialog, IDC_LABEL_EDIT))
         WriteFolderSetting(settingsPath, kLabelKey, context->label);
     EndDesktopIniUpdate(settingsPath, savedAttributes, context->itemPath);
     SetWindowLongPtrW(dialog, DWLP_MSGRESULT, PSNRET_NOERROR);
@@ -89,7 +71,7 @@ INT_PTR CALLBACK RedirectedPageProc(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDC_CHANGE_LABEL:
-            ChangeLabel(dialog, context);
+            ChangeStringValue(dialog, context->label, IDC_LABEL_EDIT);
             break;
         case IDC_TARGET_PROPERTIES:
             OpenTargetProperties(dialog, context);
@@ -99,7 +81,7 @@ INT_PTR CALLBACK RedirectedPageProc(HWND dialog, UINT message, WPARAM wParam, LP
         }
         break;
     case WM_NOTIFY:
-        if (reinterpret_cast<const NMHDR*>(lParam)->code == static_cast<UINT>(PSN_APPLY))
+        if (IsApplyNotification(lParam))
             OnApply(dialog, context);
         break;
     default:

@@ -167,3 +167,32 @@ void MarkPageChanged(HWND page)
 {
     SendMessageW(GetParent(page), PSM_CHANGED, reinterpret_cast<WPARAM>(page), 0);
 }
+
+bool IsApplyNotification(LPARAM lParam)
+{
+    return reinterpret_cast<const NMHDR*>(lParam)->code == static_cast<UINT>(PSN_APPLY);
+}
+
+void DestroyPageIcon(HICON* icon)
+{
+    if (*icon) {
+        DestroyIcon(*icon);
+        *icon = nullptr;
+    }
+}
+
+void SetEditModified(HWND page, int editId, BOOL modified)
+{
+    SendDlgItemMessageW(page, editId, EM_SETMODIFY, modified, 0);
+}
+
+bool IsEditModified(HWND page, int editId)
+{
+    return SendDlgItemMessageW(page, editId, EM_GETMODIFY, 0, 0) != 0;
+}
+
+void EnableControls(HWND page, std::initializer_list<int> ids, BOOL enable)
+{
+    for (int id : ids)
+        EnableWindow(GetDlgItem(page, id), enable);
+}

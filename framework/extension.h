@@ -7,6 +7,8 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <initializer_list>
+
 #include "page_context.h"
 
 // DocDress's object also serves file types as icon handler and InfoTip
@@ -89,3 +91,20 @@ PageContext* GetPageContext(HWND dialog, UINT message, LPARAM lParam);
 // Tells the property sheet that the page holds changes (PSM_CHANGED to the
 // parent, with the page's window as wParam).
 void MarkPageChanged(HWND page);
+
+// What the page procedures share around their controls.
+
+// WM_NOTIFY of a page: whether the sheet asks the page to apply (PSN_APPLY).
+bool IsApplyNotification(LPARAM lParam);
+
+// Destroys an icon the page owns (a preview) and forgets it; nothing for
+// none. At WM_DESTROY, and before another icon takes its place.
+void DestroyPageIcon(HICON* icon);
+
+// The modify flag of one of the page's edits: a text value is written at
+// the apply only when its edit is marked modified.
+void SetEditModified(HWND page, int editId, BOOL modified);
+bool IsEditModified(HWND page, int editId);
+
+// Enables or disables several of the page's controls.
+void EnableControls(HWND page, std::initializer_list<int> ids, BOOL enable);
