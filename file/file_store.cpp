@@ -9,8 +9,6 @@ namespace {
 
 const WCHAR kSettingsFileName[] = L"Desktop.ini";
 const WCHAR kLabelSection[] = L"LocalizedFileNames";
-const WCHAR kFolderSection[] = L".ShellClassInfo";
-const DWORD kIndexTextCapacity = 256;
 
 // The file name part of a path: what follows its last backslash; null when
 // there is no backslash.
@@ -22,15 +20,13 @@ PCWSTR FindFileName(PCWSTR filePath)
     return slash ? slash + 1 : nullptr;
 }
 
-bool IsProfileSpace(WCHAR c)
+// Where the file's own entries are kept: its settings file and its name,
+// which names its section and its label's key. False when the file can have
+// none.
+bool FindEntries(PCWSTR filePath, PWSTR settingsPath, PCWSTR* name)
 {
-    return c == L' ' || (c >= L'\t' && c <= L'\r');
-}
-
-// The file's name when per-file entries can be kept for it, else null.
-PCWSTR EntryName(PCWSTR filePath)
-{
-    return CanHoldFileEntries(filePath) ? FindFileName(filePath) : nullptr;
+    *name = CanHoldFileEntries(filePath) ? FindFileName(filePath) : nullptr;
+    return *name && GetFileSettingsPath(filePath, settingsPath);
 }
 
 }  // namespace
@@ -94,31 +90,27 @@ bool CanHoldFileEntries(PCWSTR filePath)
 void ReadFileSetting(PCWSTR filePath, PCWSTR key, PCWSTR defaultValue, PWSTR buffer, DWORD capacity)
 {
     WCHAR settingsPath[MAX_PATH];
-    PCWSTR section = EntryName(filePath);
-    if (!section || !GetFileSettingsPath(filePath, settingsPath)) {
+    PCWSTR name = nullptr;
+    if (!FindEntries(filePath, settingsPath, &name)) {
         StringCchCopyW(buffer, capacity, defaultValue);
         return;
     }
-    GetPrivateProfileStringW(section, key, defaultValue, buffer, capacity, settingsPath);
+    GetPrivateProfileStringW(name, key, defaultValue, buffer, capacity, settingsPath);
 }
 
 void WriteFileSetting(PCWSTR filePath, PCWSTR key, PCWSTR value)
 {
     WCHAR settingsPath[MAX_PATH];
-    PCWSTR section = EntryName(filePath);
-    if (!section || !GetFileSettingsPath(filePath, settingsPath))
-        return;
-    bool deleting = !value || value[0] == L'\0';
-    if (!deleting)
-        PrepareUnicodeProfile(settingsPath);
-    WritePrivateProfileStringW(section, key, deleting ? nullptr : value, settingsPath);
+    PCWSTR name = nullptr;
+    if (FindEntries(filePath, settingsPath, &name))
+        WriteProfileValue(settingsPath, name, key, value);
 }
 
 void ReadFileLabel(PCWSTR filePath, PWSTR buffer)
 {
     WCHAR settingsPath[MAX_PATH];
-    PCWSTR name = EntryName(filePath);
-    if (!name || !GetFileSettingsPath(filePath, settingsPath)) {
+    PCWSTR name = nullptr;
+    if (!FindEntries(filePath, settingsPath, &name)) {
         buffer[0] = L'\0';
         return;
     }
@@ -128,32 +120,28 @@ void ReadFileLabel(PCWSTR filePath, PWSTR buffer)
 void WriteFileLabel(PCWSTR filePath, PCWSTR value)
 {
     WCHAR settingsPath[MAX_PATH];
-    PCWSTR name = EntryName(filePath);
-    if (!name || !GetFileSettingsPath(filePath, settingsPath))
-        return;
-    bool deleting = !value || value[0] == L'\0';
-    if (!deleting)
-        PrepareUnicodeProfile(settingsPath);
-    WritePrivateProfileStringW(kLabelSection, name, deleting ? nullptr : value, settingsPath);
+    PCWSTR name = nullptr;
+    if (FindEntries(filePath, settingsPath, &name))
+        WriteProfileValue(settingsPath, kLabelSection, name, value);
 }
 
 void ReadFileIconForPage(PCWSTR filePath, PWSTR iconFile, int* iconIndex)
 {
-    *iconIndex = 0;
-    iconFile[0] = L'\0';
-    ReadFileSetting(filePath, L"IconFile", L"", iconFile, MAX_PATH);
-    WCHAR indexText[kIndexTextCapacity];
-    ReadFileSetting(filePath, L"IconIndex", L"0", indexText, ARRAYSIZE(indexText));
-    if (iconFile[0] != L'\0')
-        *iconIndex = ParseIconIndex(indexText);
+    WCHAR settingsPath[MAX_PATH];
+    PCWSTR name = nullptr;
+    if (!FindEntries(filePath, settingsPath, &name)) {
+        iconFile[0] = L'\0';
+        *iconIndex = 0;
+        return;
+    }
+    ReadIconEntries(settingsPath, name, iconFile, iconIndex);
 }
 
 FileIconResult ReadFileIconForHandler(PCWSTR filePath, PWSTR location, int* iconIndex)
 {
     WCHAR iconFile[MAX_PATH];
-    WCHAR indexText[kIndexTextCapacity];
-    ReadFileSetting(filePath, L"IconFile", L"", iconFile, ARRAYSIZE(iconFile));
-    ReadFileSetting(filePath, L"IconIndex", L"0", indexText, ARRAYSIZE(indexText));
+    int index = 0;
+    ReadFileIconForPage(filePath, iconFile, &index);
     if (iconFile[0] == L'\0')
         return NoCustomIcon;
 
@@ -166,21 +154,16 @@ FileIconResult ReadFileIconForHandler(PCWSTR filePath, PWSTR location, int* icon
         location[0] = L'\0';
         return TooLong;
     }
-    *iconIndex = ParseIconIndex(indexText);
+    *iconIndex = index;
     return CustomIcon;
 }
 
 void WriteFileIcon(PCWSTR filePath, PCWSTR iconFile, int iconIndex)
 {
-    if (iconFile[0] != L'\0') {
-        WCHAR indexText[kIndexTextCapacity];
-        FormatIconIndex(iconIndex, indexText, ARRAYSIZE(indexText));
-        WriteFileSetting(filePath, L"IconFile", iconFile);
-        WriteFileSetting(filePath, L"IconIndex", indexText);
-    } else {
-        WriteFileSetting(filePath, L"IconFile", nullptr);
-        WriteFileSetting(filePath, L"IconIndex", nullptr);
-    }
+    WCHAR settingsPath[MAX_PATH];
+    PCWSTR name = nullptr;
+    if (FindEntries(filePath, settingsPath, &name))
+        WriteIconEntries(settingsPath, name, iconFile, iconIndex);
 }
 
 void EndFileSettingsUpdate(PCWSTR settingsPath, DWORD savedAttributes)

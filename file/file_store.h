@@ -1,8 +1,8 @@
 // A single file's icon, InfoTip and localized label, kept in the Desktop.ini
 // of the file's folder: icon and InfoTip in a section named after the file,
 // the label as the file's entry in "LocalizedFileNames". The probe, the
-// preparation for writing, the index text and the joining of a relative icon
-// path are the folder store's operations (desktop_ini.h).
+// preparation for writing, the icon keys and their index text and the joining
+// of a relative icon path are the folder store's operations (desktop_ini.h).
 #pragma once
 
 #include <windows.h>

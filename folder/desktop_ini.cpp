@@ -8,12 +8,8 @@
 
 namespace {
 
-const WCHAR kSection[] = L".ShellClassInfo";
 const WCHAR kIconFile[] = L"IconFile";
 const WCHAR kIconIndex[] = L"IconIndex";
-
-// Capacity of the "IconIndex" scratch text: any 32-bit value and more.
-const DWORD kIconIndexCapacity = 256;
 
 bool IsEmpty(PCWSTR text)
 {
@@ -23,11 +19,6 @@ bool IsEmpty(PCWSTR text)
 WCHAR FoldAsciiCase(WCHAR c)
 {
     return (c >= L'A' && c <= L'Z') ? static_cast<WCHAR>(c - L'A' + L'a') : c;
-}
-
-bool IsBlank(WCHAR c)
-{
-    return c == L' ' || (c >= L'\t' && c <= L'\r');
 }
 
 }  // namespace
@@ -54,21 +45,13 @@ void ReadFolderSetting(PCWSTR settingsPath, PCWSTR key, PCWSTR defaultValue, PWS
         StringCchCopyW(buffer, capacity, defaultValue);
         return;
     }
-    GetPrivateProfileStringW(kSection, key, defaultValue, buffer, capacity, settingsPath);
+    GetPrivateProfileStringW(kFolderSection, key, defaultValue, buffer, capacity, settingsPath);
 }
 
 void WriteFolderSetting(PCWSTR settingsPath, PCWSTR key, PCWSTR value)
 {
-    if (IsEmpty(settingsPath))
-        return;
-    if (IsEmpty(value)) {
-        WritePrivateProfileStringW(kSection, key, nullptr, settingsPath);
-        return;
-    }
-    // A file that the profile functions create themselves is written in
-    // the ANSI code page, which turns every other character into '?'.
-    PrepareUnicodeProfile(settingsPath);
-    WritePrivateProfileStringW(kSection, key, value, settingsPath);
+    if (!IsEmpty(settingsPath))
+        WriteProfileValue(settingsPath, kFolderSection, key, value);
 }
 
 bool ExpandIconFile(PCWSTR folderPath, PCWSTR storedValue, PWSTR workingPath)
@@ -116,7 +99,7 @@ void ContractIconFile(PCWSTR folderPath, PCWSTR workingPath, PWSTR storedValue)
 int ParseIconIndex(PCWSTR text)
 {
     const WCHAR* p = text;
-    while (IsBlank(*p))
+    while (IsProfileSpace(*p))
         ++p;
     bool negative = false;
     if (*p == L'+' || *p == L'-') {
@@ -144,17 +127,38 @@ void FormatIconIndex(int index, PWSTR buffer, size_t capacity)
     StringCchPrintfW(buffer, capacity, L"%u", static_cast<unsigned>(index));
 }
 
+void ReadIconEntries(PCWSTR settingsPath, PCWSTR section, PWSTR iconFile, int* iconIndex)
+{
+    GetPrivateProfileStringW(section, kIconFile, L"", iconFile, MAX_PATH, settingsPath);
+    WCHAR indexText[kIconIndexTextCapacity];
+    GetPrivateProfileStringW(section, kIconIndex, L"0", indexText, ARRAYSIZE(indexText), settingsPath);
+    *iconIndex = iconFile[0] ? ParseIconIndex(indexText) : 0;
+}
+
+void WriteIconEntries(PCWSTR settingsPath, PCWSTR section, PCWSTR iconFile, int iconIndex)
+{
+    if (IsEmpty(iconFile)) {
+        WriteProfileValue(settingsPath, section, kIconFile, nullptr);
+        WriteProfileValue(settingsPath, section, kIconIndex, nullptr);
+        return;
+    }
+    WCHAR indexText[16];
+    FormatIconIndex(iconIndex, indexText, ARRAYSIZE(indexText));
+    WriteProfileValue(settingsPath, section, kIconFile, iconFile);
+    WriteProfileValue(settingsPath, section, kIconIndex, indexText);
+}
+
 bool ReadFolderIcon(PCWSTR settingsPath, PCWSTR folderPath, PWSTR iconFile, int* iconIndex)
 {
     *iconIndex = 0;
     iconFile[0] = L'\0';
-    WCHAR stored[MAX_PATH] = L"";
-    ReadFolderSetting(settingsPath, kIconFile, L"", stored, ARRAYSIZE(stored));
-    WCHAR indexText[kIconIndexCapacity] = L"";
-    ReadFolderSetting(settingsPath, kIconIndex, L"0", indexText, ARRAYSIZE(indexText));
+    // No settings file (its path did not fit): nothing to read.
+    if (IsEmpty(settingsPath))
+        return false;
+    WCHAR stored[MAX_PATH];
+    ReadIconEntries(settingsPath, kFolderSection, stored, iconIndex);
     if (!stored[0])
         return false;
-    *iconIndex = ParseIconIndex(indexText);
     return ExpandIconFile(folderPath, stored, iconFile);
 }
 
@@ -163,15 +167,8 @@ void WriteFolderIcon(PCWSTR settingsPath, PCWSTR folderPath, PWSTR iconFile, int
     WCHAR stored[MAX_PATH];
     ContractIconFile(folderPath, iconFile, stored);
     StringCchCopyW(iconFile, MAX_PATH, stored);
-    if (stored[0]) {
-        WCHAR indexText[16];
-        FormatIconIndex(iconIndex, indexText, ARRAYSIZE(indexText));
-        WriteFolderSetting(settingsPath, kIconFile, stored);
-        WriteFolderSetting(settingsPath, kIconIndex, indexText);
-    } else {
-        WriteFolderSetting(settingsPath, kIconFile, nullptr);
-        WriteFolderSetting(settingsPath, kIconIndex, nullptr);
-    }
+    if (!IsEmpty(settingsPath))
+        WriteIconEntries(settingsPath, kFolderSection, stored, iconIndex);
 }
 
 bool ProbeDesktopIni(PCWSTR settingsPath)

@@ -6,6 +6,12 @@
 
 #include <windows.h>
 
+// The section of the folder's own settings.
+const WCHAR kFolderSection[] = L".ShellClassInfo";
+
+// Capacity of an "IconIndex" text as read: any 32-bit value and more.
+const DWORD kIconIndexTextCapacity = 256;
+
 // Settings file of a folder: folder path + "\Desktop.ini". Returns false (and
 // the empty text) when the result would not fit MAX_PATH characters.
 bool GetDesktopIniPath(PCWSTR folderPath, PWSTR settingsPath);
@@ -33,6 +39,15 @@ int ParseIconIndex(PCWSTR text);
 
 // Index to "IconIndex" text: the unsigned decimal of its 32 bits.
 void FormatIconIndex(int index, PWSTR buffer, size_t capacity);
+
+// "IconFile" and "IconIndex" of one section of a settings file: the icon file
+// as stored (MAX_PATH, empty when none) and its index (0 without an icon
+// file).
+void ReadIconEntries(PCWSTR settingsPath, PCWSTR section, PWSTR iconFile, int* iconIndex);
+
+// Writes "IconFile" (as given) and "IconIndex" of one section, or deletes
+// both when there is no icon file.
+void WriteIconEntries(PCWSTR settingsPath, PCWSTR section, PCWSTR iconFile, int iconIndex);
 
 // Reads "IconFile" and "IconIndex" into the working icon path (MAX_PATH)
 // and index; without an "IconFile" the index is 0. Returns whether the

@@ -15,3 +15,15 @@ void PrepareUnicodeProfile(PCWSTR path)
     DWORD written = 0;
     WriteFile(file.Get(), kByteOrderMark, sizeof(kByteOrderMark), &written, nullptr);
 }
+
+void WriteProfileValue(PCWSTR path, PCWSTR section, PCWSTR key, PCWSTR value)
+{
+    if (!value || !value[0]) {
+        WritePrivateProfileStringW(section, key, nullptr, path);
+        return;
+    }
+    // A file that the profile functions create themselves is written in
+    // the ANSI code page, which turns every other character into '?'.
+    PrepareUnicodeProfile(path);
+    WritePrivateProfileStringW(section, key, value, path);
+}

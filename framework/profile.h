@@ -8,3 +8,15 @@
 // functions keep writing Unicode instead of the ANSI code page. Existing
 // files keep the encoding they have.
 void PrepareUnicodeProfile(PCWSTR path);
+
+// Writes one key through WritePrivateProfileStringW: an empty (or null)
+// value deletes the key; any other value is written after the file has been
+// prepared as above.
+void WriteProfileValue(PCWSTR path, PCWSTR section, PCWSTR key, PCWSTR value);
+
+// White space as the profile format trims it around section names, keys and
+// values.
+inline bool IsProfileSpace(WCHAR c)
+{
+    return c == L' ' || (c >= L'\t' && c <= L'\r');
+}
