@@ -18,9 +18,6 @@ const WCHAR kAutoRunSection[] = L"autorun";
 const WCHAR kLabelKey[] = L"label";
 const WCHAR kIconKey[] = L"icon";
 
-// Length of a root path, "X:\".
-const size_t kRootLength = 3;
-
 // "X:\" with any letter: the drive letter is used as given, without a change
 // of case.
 bool IsAsciiLetter(WCHAR c)
@@ -28,19 +25,17 @@ bool IsAsciiLetter(WCHAR c)
     return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
 }
 
-WCHAR FoldAscii(WCHAR c)
-{
-    return (c >= L'A' && c <= L'Z') ? static_cast<WCHAR>(c - L'A' + L'a') : c;
-}
-
+// The drive letter's key below HKEY_LOCAL_MACHINE; false for a root path
+// that names no drive.
 bool GetLetterKeyName(PCWSTR rootPath, PWSTR keyName, size_t capacity)
 {
-    return SUCCEEDED(StringCchPrintfW(keyName, capacity, kDriveIconsKeyFormat, rootPath[0]));
+    return IsDriveRoot(rootPath) && SUCCEEDED(StringCchPrintfW(keyName, capacity, kDriveIconsKeyFormat, rootPath[0]));
 }
 
+// The disk's AutoRun.inf; false for a root path that names no drive.
 bool GetAutoRunPath(PCWSTR rootPath, PWSTR file, size_t capacity)
 {
-    return SUCCEEDED(StringCchPrintfW(file, capacity, L"%s%s", rootPath, kAutoRunName));
+    return IsDriveRoot(rootPath) && SUCCEEDED(StringCchPrintfW(file, capacity, L"%s%s", rootPath, kAutoRunName));
 }
 
 // A stored disk icon path that is relative to the root: neither a drive path
@@ -129,7 +124,7 @@ void ReadDriveSettings(PCWSTR rootPath, DriveSettings* settings)
     settings->iconFound = false;
 
     WCHAR keyName[MAX_PATH];
-    if (!IsDriveRoot(rootPath) || !GetLetterKeyName(rootPath, keyName, ARRAYSIZE(keyName)))
+    if (!GetLetterKeyName(rootPath, keyName, ARRAYSIZE(keyName)))
         return;
     AutoRegKey letterKey;
     if (RegOpenKeyW(HKEY_LOCAL_MACHINE, keyName, letterKey.Receive()) != ERROR_SUCCESS)
@@ -150,7 +145,7 @@ void ReadDriveSettings(PCWSTR rootPath, DriveSettings* settings)
 void WriteDriveSettings(PCWSTR rootPath, PCWSTR label, PCWSTR iconFile, int iconIndex, bool iconPresent)
 {
     WCHAR keyName[MAX_PATH];
-    if (!IsDriveRoot(rootPath) || !GetLetterKeyName(rootPath, keyName, ARRAYSIZE(keyName)))
+    if (!GetLetterKeyName(rootPath, keyName, ARRAYSIZE(keyName)))
         return;
     {
         AutoRegKey letterKey;
@@ -185,7 +180,7 @@ void ReadDiskSettings(PCWSTR rootPath, PWSTR label, PWSTR iconFile, int* iconInd
     iconFile[0] = L'\0';
     *iconIndex = 0;
     WCHAR file[MAX_PATH];
-    if (!IsDriveRoot(rootPath) || !GetAutoRunPath(rootPath, file, ARRAYSIZE(file)))
+    if (!GetAutoRunPath(rootPath, file, ARRAYSIZE(file)))
         return;
 
     GetPrivateProfileStringW(kAutoRunSection, kLabelKey, L"", label, MAX_PATH, file);
@@ -209,7 +204,7 @@ void ReadDiskSettings(PCWSTR rootPath, PWSTR label, PWSTR iconFile, int* iconInd
 void WriteDiskSettings(PCWSTR rootPath, PCWSTR label, PWSTR iconFile, int iconIndex, bool iconPresent)
 {
     WCHAR file[MAX_PATH];
-    if (!IsDriveRoot(rootPath) || !GetAutoRunPath(rootPath, file, ARRAYSIZE(file)))
+    if (!GetAutoRunPath(rootPath, file, ARRAYSIZE(file)))
         return;
 
     DWORD attributes = GetFileAttributesW(file);
@@ -221,13 +216,12 @@ void WriteDiskSettings(PCWSTR rootPath, PCWSTR label, PWSTR iconFile, int iconIn
     }
 
     // Stored form: an icon on the disk itself is kept relative to its root,
-    // so that it travels with the disk.
-    size_t prefix = 0;
-    while (prefix < kRootLength && iconFile[prefix] != L'\0' &&
-           FoldAscii(iconFile[prefix]) == FoldAscii(rootPath[prefix]))
-        ++prefix;
-    if (prefix == kRootLength)
-        MoveMemory(iconFile, iconFile + kRootLength, (wcslen(iconFile + kRootLength) + 1) * sizeof(WCHAR));
+    // so that it travels with the disk. The root is the folder "X:" as the
+    // folder store contracts paths below a folder.
+    const WCHAR drive[] = {rootPath[0], rootPath[1], L'\0'};
+    WCHAR stored[MAX_PATH];
+    ContractIconFile(drive, iconFile, stored);
+    StringCchCopyW(iconFile, MAX_PATH, stored);
 
     WCHAR location[kIconLocationCapacity] = L"";
     bool iconFits = iconPresent && FormatIconLocation(iconFile, iconIndex, location, ARRAYSIZE(location));

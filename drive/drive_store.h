@@ -53,7 +53,7 @@ void WriteDriveSettings(PCWSTR rootPath, PCWSTR label, PCWSTR iconFile, int icon
 void ReadDiskSettings(PCWSTR rootPath, PWSTR label, PWSTR iconFile, int* iconIndex);
 
 // Writes the disk's label and icon into its AutoRun.inf (other keys and
-// sections stay), turning iconFile into its stored form in place: relative
+// sections stay), turning iconFile (MAX_PATH) into its stored form in place: relative
 // to the root when it lies on the disk. Empty values delete their keys. The
 // file ends writable and hidden; a new one is created as Unicode.
 void WriteDiskSettings(PCWSTR rootPath, PCWSTR label, PWSTR iconFile, int iconIndex, bool iconPresent);
