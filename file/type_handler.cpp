@@ -37,6 +37,15 @@ LONG ReadDefaultString(HKEY root, PCWSTR subkey, PWSTR buffer, DWORD capacity)
     return ERROR_SUCCESS;
 }
 
+// Sets the key's default value to a REG_SZ of the text and its terminator.
+void SetDefaultString(HKEY key, PCWSTR value)
+{
+    size_t length = 0;
+    StringCchLengthW(value, STRSAFE_MAX_CCH, &length);
+    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                   static_cast<DWORD>((length + 1) * sizeof(WCHAR)));
+}
+
 // The ProgID that the extension's key names, or false when there is none: no
 // key, no readable default value, or an empty one.
 bool ReadProgId(PCWSTR extension, PWSTR progId, DWORD capacity)
@@ -196,10 +205,7 @@ HRESULT SetTypeHandler(PCWSTR extension, PCWSTR handlerKeyName, PCWSTR value)
         // A new type: ".abc" is named "abcfile".
         if (FAILED(StringCchPrintfW(progId, ARRAYSIZE(progId), L"%sfile", extension + 1)))
             return E_FAIL;
-        size_t length = 0;
-        StringCchLengthW(progId, ARRAYSIZE(progId), &length);
-        RegSetValueExW(extensionKey.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(progId),
-                       static_cast<DWORD>((length + 1) * sizeof(WCHAR)));
+        SetDefaultString(extensionKey.Get(), progId);
         RegCreateKeyExW(HKEY_CLASSES_ROOT, progId, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
                         progIdKey.Receive(), nullptr);
     } else {
@@ -228,12 +234,8 @@ HRESULT SetTypeHandler(PCWSTR extension, PCWSTR handlerKeyName, PCWSTR value)
     if (value && value[0]) {
         AutoRegKey handlerKey;
         if (RegCreateKeyExW(progIdKey.Get(), handlerPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                            nullptr, handlerKey.Receive(), nullptr) == ERROR_SUCCESS) {
-            size_t length = 0;
-            StringCchLengthW(value, STRSAFE_MAX_CCH, &length);
-            RegSetValueExW(handlerKey.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                           static_cast<DWORD>((length + 1) * sizeof(WCHAR)));
-        }
+                            nullptr, handlerKey.Receive(), nullptr) == ERROR_SUCCESS)
+            SetDefaultString(handlerKey.Get(), value);
     } else {
         // Only the handler key goes; its ShellEx key stays.
         RegDeleteKeyW(progIdKey.Get(), handlerPath);
