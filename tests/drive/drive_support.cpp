@@ -235,11 +235,3 @@ std::wstring MakeLongPath(const std::wstring& root, size_t length, const std::ws
     size_t padding = length - path.size() - fileName.size();
     return path + std::wstring(padding, L'x') + fileName;
 }
-
-std::wstring ProgramFolder()
-{
-    WCHAR path[MAX_PATH] = L"";
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder = path;
-    return folder.substr(0, folder.find_last_of(L'\\'));
-}

@@ -55,6 +55,3 @@ bool WriteIconLibrary(const std::wstring& source, const std::wstring& path, WORD
 // A path of exactly `length` characters below root ("Q:\" or "C:\") ending
 // in `fileName`, its folders created.
 std::wstring MakeLongPath(const std::wstring& root, size_t length, const std::wstring& fileName);
-
-// The folder of the test program (where the deliverables lie).
-std::wstring ProgramFolder();

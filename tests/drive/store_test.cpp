@@ -12,44 +12,23 @@
 #include "drive_store.h"
 #include "drive_support.h"
 #include "host.h"
+#include "import_spy.h"
 
 namespace {
-
-// SHChangeNotify as this program's store code calls it, through its own
-// import table.
-struct Notification {
-    LONG event;
-    UINT flags;
-    std::wstring path;
-};
-std::vector<Notification> g_notifications;
-decltype(&SHChangeNotify) g_realNotify = nullptr;
-
-void WINAPI RecordChangeNotify(LONG event, UINT flags, LPCVOID item1, LPCVOID item2)
-{
-    g_notifications.push_back({event, flags, item1 ? static_cast<const wchar_t*>(item1) : L"<null>"});
-    if (g_realNotify)
-        g_realNotify(event, flags, item1, item2);
-}
-
-void PatchStoreImports()
-{
-    if (!g_realNotify)
-        g_realNotify = reinterpret_cast<decltype(g_realNotify)>(PatchImport(
-            GetModuleHandleW(nullptr), "shell32.dll", "SHChangeNotify", reinterpret_cast<void*>(RecordChangeNotify)));
-    ASSERT_NE(g_realNotify, nullptr);
-}
 
 class StoreTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        PatchStoreImports();
-        g_notifications.clear();
+        ASSERT_TRUE(spy.Imports("SHChangeNotify"));
         ASSERT_TRUE(drive.Ready());
         root = drive.Root();
         letter = drive.Letter();
     }
+
+    // SHChangeNotify as this program's store code calls it, through its own
+    // import table.
+    std::vector<std::wstring> Notifications() const { return spy.CallsOf(L"notify "); }
 
     DriveSettings ReadDrive() const
     {
@@ -82,6 +61,7 @@ protected:
         return buffer;
     }
 
+    ImportSpy spy{GetModuleHandleW(nullptr)};
     TempDrive drive;
     std::wstring root;
     wchar_t letter = 0;
@@ -103,10 +83,8 @@ TEST_F(StoreTest, LetterKeyHoldsLabelAndIconAndGoesWhenBothAreEmpty)
     WriteDriveSettings(root.c_str(), L"Backup", L"", 0, false);
     EXPECT_EQ(ReadLetterValue(letter, L"DefaultLabel"), L"Backup");
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, DriveIconsKey(letter) + L"\\DefaultIcon"));
-    ASSERT_EQ(g_notifications.size(), 1u);
-    EXPECT_EQ(g_notifications[0].event, SHCNE_DRIVEADD);
-    EXPECT_EQ(g_notifications[0].flags, 0x1005u);
-    EXPECT_EQ(g_notifications[0].path, root);
+    // SHCNE_DRIVEADD, by path and flushed.
+    EXPECT_EQ(Notifications(), std::vector<std::wstring>{L"notify 100 1005 " + root + L" <null>"});
 #ifndef _WIN64
     // An x86 Explorer on a 64-bit system reads the 32-bit view.
     EXPECT_TRUE(LetterKeyInWow64Node(letter));
@@ -128,7 +106,7 @@ TEST_F(StoreTest, LetterKeyHoldsLabelAndIconAndGoesWhenBothAreEmpty)
     EXPECT_TRUE(LetterKeyExists(letter));
     WriteDriveSettings(root.c_str(), L"", L"C:\\icons\\drive.ico", 0, false);
     EXPECT_FALSE(LetterKeyExists(letter));
-    EXPECT_EQ(g_notifications.size(), 4u);
+    EXPECT_EQ(Notifications().size(), 4u);
 }
 
 TEST_F(StoreTest, RemovingWhatNeverExistedLeavesNoKeyAndForeignSubkeysKeepTheirKey)
@@ -136,8 +114,7 @@ TEST_F(StoreTest, RemovingWhatNeverExistedLeavesNoKeyAndForeignSubkeysKeepTheirK
     WriteDriveSettings(root.c_str(), L"", L"", 0, false);
     EXPECT_FALSE(LetterKeyExists(letter));
     // The shell is still told.
-    ASSERT_EQ(g_notifications.size(), 1u);
-    EXPECT_EQ(g_notifications[0].event, SHCNE_DRIVEADD);
+    EXPECT_EQ(Notifications(), std::vector<std::wstring>{L"notify 100 1005 " + root + L" <null>"});
 
     SetRegString(HKEY_LOCAL_MACHINE, DriveIconsKey(letter) + L"\\Other", nullptr, L"kept");
     SetLetterValue(letter, L"DefaultLabel", L"Old");
@@ -217,7 +194,7 @@ TEST_F(StoreTest, PathsThatNameNoDriveRootReadNothingAndWriteNothing)
     std::wstring slashFirst = std::wstring(1, letter) + L"\\";
     const std::wstring roots[] = {L"", noSlash, folderRoot, slashFirst, L"1:\\", std::wstring(1, letter) + L":/",
                                   std::wstring(1, letter) + L":\\\\"};
-    std::wstring cwdAutoRun = ProgramFolder() + L"\\AutoRun.inf";
+    std::wstring cwdAutoRun = ProgramFile(L"AutoRun.inf");
     for (const std::wstring& bad : roots) {
         SCOPED_TRACE(testing::Message() << "root '" << std::string(bad.begin(), bad.end()) << "'");
         EXPECT_FALSE(IsDriveRoot(bad.c_str()));
@@ -238,7 +215,7 @@ TEST_F(StoreTest, PathsThatNameNoDriveRootReadNothingAndWriteNothing)
         EXPECT_STREQ(iconFile, L"");
         EXPECT_EQ(index, 0);
     }
-    EXPECT_TRUE(g_notifications.empty());
+    EXPECT_TRUE(Notifications().empty());
     EXPECT_FALSE(FileExists(cwdAutoRun));
     EXPECT_FALSE(FileExists(drive.AutoRun()));
     EXPECT_FALSE(FileExists(drive.Path(L"sub\\AutoRun.inf")));
@@ -270,8 +247,7 @@ TEST_F(StoreTest, IsDriveRootTakesEveryLetterAsGiven)
     }
     RegCloseKey(parent);
     EXPECT_TRUE(foundLower);
-    ASSERT_EQ(g_notifications.size(), 1u);
-    EXPECT_EQ(g_notifications[0].path, lower);
+    EXPECT_EQ(Notifications(), std::vector<std::wstring>{L"notify 100 1005 " + lower + L" <null>"});
 }
 
 // ---------------------------------------------------------------------------

@@ -33,15 +33,6 @@ std::wstring Label(const std::wstring& file)
     return value;
 }
 
-bool Touch(const std::wstring& path)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    CloseHandle(file);
-    return true;
-}
-
 TEST(FileSettingsPaths, FollowTheFilesPath)
 {
     WCHAR text[MAX_PATH];

@@ -35,22 +35,17 @@ LPVOID WINAPI CountingCoTaskMemAlloc(SIZE_T size)
 
 }  // namespace
 
-AllocatorSpy::AllocatorSpy(HMODULE dll) : dll_(dll)
+AllocatorSpy::AllocatorSpy(HMODULE dll)
+    : shGetMalloc_(dll, "shell32.dll", "SHGetMalloc", reinterpret_cast<void*>(SpySHGetMalloc)),
+      coTaskMemAlloc_(dll, "ole32.dll", "CoTaskMemAlloc", reinterpret_cast<void*>(CountingCoTaskMemAlloc))
 {
     activeSpy = this;
-    previousShGetMalloc_ = PatchImport(dll, "shell32.dll", "SHGetMalloc", reinterpret_cast<void*>(SpySHGetMalloc));
-    EXPECT_NE(previousShGetMalloc_, nullptr) << "the DLL does not import SHGetMalloc";
-    previousCoTaskMemAlloc_ =
-        PatchImport(dll, "ole32.dll", "CoTaskMemAlloc", reinterpret_cast<void*>(CountingCoTaskMemAlloc));
-    EXPECT_NE(previousCoTaskMemAlloc_, nullptr) << "the DLL does not import CoTaskMemAlloc";
+    EXPECT_TRUE(shGetMalloc_.Installed()) << "the DLL does not import SHGetMalloc";
+    EXPECT_TRUE(coTaskMemAlloc_.Installed()) << "the DLL does not import CoTaskMemAlloc";
 }
 
 AllocatorSpy::~AllocatorSpy()
 {
-    if (previousShGetMalloc_)
-        PatchImport(dll_, "shell32.dll", "SHGetMalloc", previousShGetMalloc_);
-    if (previousCoTaskMemAlloc_)
-        PatchImport(dll_, "ole32.dll", "CoTaskMemAlloc", previousCoTaskMemAlloc_);
     activeSpy = nullptr;
 }
 

@@ -98,9 +98,8 @@ public:
     std::atomic<long> coTaskMemAllocCalls{0};
 
 private:
-    HMODULE dll_;
-    void* previousShGetMalloc_;
-    void* previousCoTaskMemAlloc_;
+    ImportPatch shGetMalloc_;
+    ImportPatch coTaskMemAlloc_;
 };
 
 // One handler object, made and loaded the way Explorer does it.

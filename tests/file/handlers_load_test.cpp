@@ -24,7 +24,7 @@
 #include "file_types.h"
 #include "handler_support.h"
 #include "host.h"
-#include "page_support.h"
+#include "import_spy.h"
 #include "resource.h"
 
 namespace {
@@ -84,9 +84,7 @@ public:
         for (int i = 0; i < kFiles; ++i) {
             Expected file;
             file.path = dir_.Child(L"file" + std::to_wstring(i) + extension_);
-            HANDLE handle = CreateFileW(file.path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-            EXPECT_NE(handle, INVALID_HANDLE_VALUE);
-            CloseHandle(handle);
+            EXPECT_TRUE(Touch(file.path));
             SHFILEINFOW info = {};
             SHGetFileInfoW(file.path.c_str(), 0, &info, sizeof(info), SHGFI_DISPLAYNAME | SHGFI_TYPENAME);
             file.nameAndType = std::wstring(info.szDisplayName) + L"\r\nType: " + info.szTypeName;
@@ -219,7 +217,7 @@ TEST(HandlersUnderLoad, WhileThePageApplies)
 {
     LoadFolder folder;
     AllocatorSpy spy(Dll().module);
-    ShellDoubles shell(Dll().module);
+    ImportSpy shell(Dll().module);
     Tally tally;
 
     // This thread is the Properties dialogs': while the readers run, the
@@ -229,7 +227,8 @@ TEST(HandlersUnderLoad, WhileThePageApplies)
     for (int t = 0; t < kThreads; ++t)
         readers.emplace_back(ReadEverything, t, std::cref(folder.files), &spy.spy, &tally);
     const size_t kPages = 8;
-    std::vector<std::unique_ptr<FilePageHost>> pages(kPages);
+    std::vector<std::unique_ptr<PropertySheetHost>> pages(kPages);
+    std::vector<HWND> pageWindows(kPages);
     int applies = 0;
     int openings = 0;
     bool next = true;
@@ -238,22 +237,22 @@ TEST(HandlersUnderLoad, WhileThePageApplies)
         const Expected& file = folder.files[i];
         if (!pages[i] || applies % 3 == 0) {
             if (pages[i])
-                pages[i]->Sheet().PressCancel();
-            std::vector<std::wstring> selection = {file.path};
-            pages[i] = std::make_unique<FilePageHost>(Dll(), &selection);
-            ASSERT_NE(pages[i]->Page(), nullptr);
+                pages[i]->PressCancel();
+            pages[i] = std::make_unique<PropertySheetHost>();
+            pageWindows[i] = pages[i]->ShowExtension(Dll(), CLSID_DocDress, CreateDropDataObject({file.path}));
+            ASSERT_NE(pageWindows[i], nullptr);
             ++openings;
         }
-        HWND page = pages[i]->Page();
-        shell.calls.pickResult = 1;
-        shell.calls.pickPath = next ? file.newIcon : file.oldIcon;
-        shell.calls.pickIndex = file.index;
+        HWND page = pageWindows[i];
+        shell.pickResult = 1;
+        shell.pickPath = next ? file.newIcon : file.oldIcon;
+        shell.pickIndex = file.index;
         SendMessageW(GetDlgItem(page, IDC_CHANGE_ICON), BM_CLICK, 0, 0);
         HWND edit = GetDlgItem(page, IDC_INFOTIP_EDIT);
         SendMessageW(edit, EM_SETSEL, 0, -1);
         SendMessageW(edit, WM_CLEAR, 0, 0);
         TypeText(edit, next ? file.newTip : file.oldTip);
-        pages[i]->Sheet().PressApply();
+        pages[i]->PressApply();
         ++applies;
         if (i == kPages - 1)
             next = !next;
@@ -262,7 +261,7 @@ TEST(HandlersUnderLoad, WhileThePageApplies)
         reader.join();
     for (auto& page : pages)
         if (page)
-            page->Sheet().PressCancel();
+            page->PressCancel();
     pages.clear();
 
     EXPECT_GT(openings, static_cast<int>(kPages));

@@ -25,19 +25,7 @@ const Deliverable& Dll()
 
 std::wstring StringsDll()
 {
-    WCHAR path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    return folder.substr(0, folder.rfind(L'\\') + 1) + L"docdress_strings.dll";
-}
-
-bool Touch(const std::wstring& path)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    CloseHandle(file);
-    return true;
+    return ProgramFile(L"docdress_strings.dll");
 }
 
 // The two last lines of every tip: the name as the shell shows it and
@@ -300,9 +288,9 @@ TEST_F(Handlers, WithoutAFullPathNothingIsReadAndEveryRequestFails)
     WCHAR previous[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, previous);
     SetCurrentDirectoryW(current.Path().c_str());
-    void* original = PatchImport(Dll().module, "kernel32.dll", "GetPrivateProfileStringW",
-                                 reinterpret_cast<void*>(CountingGetPrivateProfileStringW));
-    ASSERT_NE(original, nullptr);
+    ImportPatch reads(Dll().module, "kernel32.dll", "GetPrivateProfileStringW",
+                      reinterpret_cast<void*>(CountingGetPrivateProfileStringW));
+    ASSERT_TRUE(reads.Installed());
 
     // Names of 260 and 259 characters, of the scratch type.
     std::wstring tooLong = dir.Child(std::wstring(MAX_PATH - dir.Path().size() - 1 - extension.size(), L'n') + extension);
@@ -338,7 +326,6 @@ TEST_F(Handlers, WithoutAFullPathNothingIsReadAndEveryRequestFails)
     EXPECT_EQ(longest.IconLocation().location, L"C:\\Icons\\set.dll");
     EXPECT_GT(profileReads, readsBefore);
 
-    PatchImport(Dll().module, "kernel32.dll", "GetPrivateProfileStringW", original);
     SetCurrentDirectoryW(previous);
 }
 

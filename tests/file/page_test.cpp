@@ -1,7 +1,8 @@
 // DocDress's file page driven in a real property sheet, with file types made
 // in the test prefix's registry: every handler state and the page state it
 // gives, the switches, the administrator notice, the file's own icon,
-// InfoTip and label, the apply and the shell refresh after it.
+// InfoTip and label, the apply and the shell refresh after it, and the page's
+// banner and context help.
 #include <windows.h>
 #include <shellapi.h>
 #include <shlguid.h>
@@ -14,8 +15,11 @@
 
 #include "clsids.h"
 #include "file_types.h"
+#include "help_double.h"
+#include "help_ids.h"
 #include "host.h"
-#include "page_support.h"
+#include "import_spy.h"
+#include "picker_ids.h"
 #include "resource.h"
 
 namespace {
@@ -30,33 +34,14 @@ const Deliverable& Dll()
     return dll;
 }
 
-std::wstring BinFolder()
-{
-    WCHAR path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    return folder.substr(0, folder.rfind(L'\\'));
-}
-
 std::wstring StringsDll()
 {
-    return BinFolder() + L"\\docdress_strings.dll";
+    return ProgramFile(L"docdress_strings.dll");
 }
 
 std::wstring SystemIcons()
 {
-    WCHAR path[MAX_PATH];
-    GetSystemDirectoryW(path, MAX_PATH);
-    return std::wstring(path) + L"\\shell32.dll";
-}
-
-bool Touch(const std::wstring& path)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    CloseHandle(file);
-    return true;
+    return SystemFile(L"shell32.dll");
 }
 
 std::wstring TypeName(const std::wstring& file)
@@ -64,6 +49,12 @@ std::wstring TypeName(const std::wstring& file)
     SHFILEINFOW info = {};
     SHGetFileInfoW(file.c_str(), 0, &info, sizeof(info), SHGFI_TYPENAME);
     return info.szTypeName;
+}
+
+// Whether a control is visible by its own style.
+bool IsShown(HWND page, int id)
+{
+    return (GetWindowLongW(GetDlgItem(page, id), GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
 // Replaces an edit's text as the user does, which sets its modify flag.
@@ -78,11 +69,16 @@ void ReplaceText(HWND edit, const std::wstring& text)
 const int kInfoTipGroup[] = {IDC_INFOTIP_GROUP, IDC_INFOTIP_TEXT, IDC_INFOTIP_RESOURCE, IDC_INFOTIP_EDIT};
 const int kIconGroup[] = {IDC_ICON_GROUP, IDC_ICON_TEXT, IDC_CHANGE_ICON, IDC_DEFAULT_ICON};
 
+// A file of a scratch type whose default icon is an icon of shell32, in a
+// folder of its own; the shell calls Wine cannot show are answered by the
+// spy in the DLL's import table.
 class FilePage : public testing::Test {
 protected:
     void SetUp() override
     {
-        shell = std::make_unique<ShellDoubles>(Dll().module);
+        spy = std::make_unique<ImportSpy>(Dll().module);
+        for (const char* name : {"PickIconDlg", "SHUpdateImageW", "SHChangeNotify", "ExtractIconW", "DestroyIcon"})
+            ASSERT_TRUE(spy->Imports(name)) << name;
         extension = types.Make(L"page", &progId, (SystemIcons() + L",3").c_str());
         file = dir.Child(L"report" + extension);
         ASSERT_TRUE(Touch(file));
@@ -91,57 +87,51 @@ protected:
     }
     void TearDown() override
     {
-        host.reset();
+        sheet.reset();
         PumpMessages(20);
-        EXPECT_EQ(shell->calls.iconsExtracted, shell->calls.iconsDestroyed) << "the page leaks icons";
-        shell.reset();
+        EXPECT_TRUE(spy->icons.live.empty()) << "the page leaks icons: " << spy->DescribeLive();
+        EXPECT_EQ(spy->icons.destroyed, spy->icons.made) << "an icon was destroyed twice";
+        spy.reset();
         EXPECT_EQ(Dll().canUnloadNow(), S_OK) << "the page's object or module count was left";
     }
-    HWND Open(const std::wstring& item)
+    // The page for an item (none: Initialize without a data object).
+    HWND Open(const std::wstring& item) { return Show(CreateDropDataObject({item})); }
+    HWND OpenWithoutSelection() { return Show(nullptr); }
+    HWND Show(IDataObject* data)
     {
-        std::vector<std::wstring> selection = {item};
-        host = std::make_unique<FilePageHost>(Dll(), &selection);
-        return host->Page();
-    }
-    HWND OpenWithoutSelection()
-    {
-        host = std::make_unique<FilePageHost>(Dll(), nullptr);
-        return host->Page();
+        sheet = std::make_unique<PropertySheetHost>();
+        return sheet->ShowExtension(Dll(), CLSID_DocDress, data);
     }
     void Ok()
     {
-        host->Sheet().PressOk();
-        host.reset();
+        sheet->PressOk();
+        sheet.reset();
     }
     void Cancel()
     {
-        host->Sheet().PressCancel();
-        host.reset();
+        sheet->PressCancel();
+        sheet.reset();
     }
     std::wstring Handler(const wchar_t* kind)
     {
         return ReadRegString(HKEY_CLASSES_ROOT, progId + L"\\ShellEx\\" + kind, nullptr);
     }
     std::wstring Entry(const wchar_t* key) { return ReadProfile(ini, section.c_str(), key); }
-    // A picture of the sheet for people to look at; Wine paints a new
-    // sheet's controls a little after it is shown.
-    void Picture(const wchar_t* name)
-    {
-        PumpMessages(300);
-        RedrawWindow(host->Sheet().Sheet(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-        PumpMessages(100);
-        SaveScreenshot(host->Sheet().Sheet(), name);
-    }
+    std::wstring Label() { return ReadProfile(ini, L"LocalizedFileNames", section.c_str()); }
     void SetEntry(const wchar_t* key, const std::wstring& value)
     {
         WritePrivateProfileStringW(section.c_str(), key, value.c_str(), ini.c_str());
     }
+    void SetLabel(const std::wstring& value)
+    {
+        WritePrivateProfileStringW(L"LocalizedFileNames", section.c_str(), value.c_str(), ini.c_str());
+    }
 
-    std::unique_ptr<ShellDoubles> shell;
+    std::unique_ptr<ImportSpy> spy;
     ScratchTypes types;
     TempDir dir;
     std::wstring extension, progId, file, ini, section;
-    std::unique_ptr<FilePageHost> host;
+    std::unique_ptr<PropertySheetHost> sheet;
 };
 
 void ExpectGroup(HWND page, const int (&ids)[4], bool enabled, const char* what)
@@ -154,7 +144,7 @@ TEST_F(FilePage, ATypeWithoutHandlersOffersBothSwitches)
 {
     HWND page = Open(file);
     ASSERT_NE(page, nullptr);
-    EXPECT_EQ(host->TabCaption(), L"Customize");
+    EXPECT_EQ(sheet->TabCaption(), L"Customize");
     for (int id : {IDC_ENABLE_ICONS, IDC_ENABLE_INFOTIPS, IDC_TYPE_GROUP, IDC_SWITCH_TEXT}) {
         EXPECT_TRUE(IsEnabled(page, id)) << id;
     }
@@ -168,7 +158,7 @@ TEST_F(FilePage, ATypeWithoutHandlersOffersBothSwitches)
     EXPECT_EQ(TypeName(file), L"Scratch type page");
     EXPECT_NE(ShownIcon(page, IDC_TYPE_ICON), nullptr) << "no type icon";
     EXPECT_EQ(ShownIcon(page, IDC_ICON_PREVIEW), nullptr);
-    Picture(L"docdress_file_page");
+    SaveSheetPicture(sheet->Sheet(), L"docdress_file_page");
 
     // Cancel writes nothing, not even a switch that was checked.
     Click(page, IDC_ENABLE_ICONS);
@@ -183,7 +173,7 @@ TEST_F(FilePage, CheckingASwitchAndOkRegistersTheHandler)
     Click(page, IDC_ENABLE_ICONS);
     EXPECT_TRUE(IsChecked(page, IDC_ENABLE_ICONS));
     // A switch does not mark the sheet changed, yet OK applies it.
-    EXPECT_FALSE(host->Sheet().ApplyEnabled());
+    EXPECT_FALSE(sheet->ApplyEnabled());
     Ok();
     EXPECT_EQ(Handler(L"IconHandler"), kClsid);
     // The enabled, unchecked InfoTip switch removes a handler entry that was
@@ -338,12 +328,10 @@ TEST_F(FilePage, AUserWhoCannotWriteTheTypeSeesItsStateButOnlyWritesTheFile)
 {
     SetRegString(HKEY_CLASSES_ROOT, progId + L"\\ShellEx\\IconHandler", nullptr, kClsid);
     deniedKey = extension;
-    void* open = PatchImport(Dll().module, "advapi32.dll", "RegOpenKeyExW",
-                             reinterpret_cast<void*>(DenyingRegOpenKeyExW));
-    void* create = PatchImport(Dll().module, "advapi32.dll", "RegCreateKeyExW",
-                               reinterpret_cast<void*>(DenyingRegCreateKeyExW));
-    ASSERT_NE(open, nullptr);
-    ASSERT_NE(create, nullptr);
+    ImportPatch open(Dll().module, "advapi32.dll", "RegOpenKeyExW", reinterpret_cast<void*>(DenyingRegOpenKeyExW));
+    ImportPatch create(Dll().module, "advapi32.dll", "RegCreateKeyExW",
+                       reinterpret_cast<void*>(DenyingRegCreateKeyExW));
+    ASSERT_TRUE(open.Installed() && create.Installed());
 
     HWND page = Open(file);
     EXPECT_TRUE(IsShown(page, IDC_ADMIN_NOTICE));
@@ -354,8 +342,6 @@ TEST_F(FilePage, AUserWhoCannotWriteTheTypeSeesItsStateButOnlyWritesTheFile)
     ExpectGroup(page, kIconGroup, true, "icon group");
     TypeText(Item(page, IDC_INFOTIP_EDIT), L"Mine");
     Ok();
-    PatchImport(Dll().module, "advapi32.dll", "RegOpenKeyExW", open);
-    PatchImport(Dll().module, "advapi32.dll", "RegCreateKeyExW", create);
 
     EXPECT_EQ(Entry(L"InfoTip"), L"Mine");
     EXPECT_EQ(Handler(L"IconHandler"), kClsid);
@@ -386,14 +372,13 @@ TEST_F(FilePage, AnUnwritableSettingsFileDisablesAllButTheLabel)
 TEST_F(FilePage, TheIconIsChosenWrittenAndAnnounced)
 {
     HWND page = Open(file);
-    shell->calls.pickResult = 1;
-    shell->calls.pickPath = SystemIcons();
-    shell->calls.pickIndex = -235;
+    spy->pickResult = 1;
+    spy->pickPath = SystemIcons();
+    spy->pickIndex = -235;
     Click(page, IDC_CHANGE_ICON);
-    EXPECT_EQ(shell->calls.pickIconCalls, 1);
-    EXPECT_EQ(shell->calls.pickSeed, L"");
-    EXPECT_TRUE(host->Sheet().ApplyEnabled());
-    host->Sheet().PressApply();
+    EXPECT_EQ(spy->CallsOf(L"pickicon "), std::vector<std::wstring>{L"pickicon  0"});
+    EXPECT_TRUE(sheet->ApplyEnabled());
+    sheet->PressApply();
 
     EXPECT_EQ(Entry(L"IconFile"), SystemIcons());
     EXPECT_EQ(Entry(L"IconIndex"), L"4294967061");
@@ -402,29 +387,21 @@ TEST_F(FilePage, TheIconIsChosenWrittenAndAnnounced)
     // The InfoTip and the label were not touched, so they are not written.
     EXPECT_EQ(Entry(L"InfoTip"), L"<missing>");
 
-    // The shell is told: the file's image, the file, the associations.
-    ASSERT_EQ(shell->calls.imageUpdates.size(), 1u);
+    // The shell is told: the file's image (uncached, at its index in the
+    // system image list), the file (SHCNE_RENAMEITEM, paths, flushed), the
+    // associations (SHCNE_ASSOCCHANGED, no items, flushed).
     SHFILEINFOW info = {};
     SHGetFileInfoW(file.c_str(), 0, &info, sizeof(info), SHGFI_SYSICONINDEX);
-    EXPECT_EQ(shell->calls.imageUpdates[0].iconFile, SystemIcons());
-    EXPECT_EQ(shell->calls.imageUpdates[0].iconIndex, -235);
-    EXPECT_EQ(shell->calls.imageUpdates[0].flags, static_cast<UINT>(GIL_DONTCACHE));
-    EXPECT_EQ(shell->calls.imageUpdates[0].imageIndex, info.iIcon);
-    ASSERT_EQ(shell->calls.notifications.size(), 2u);
-    EXPECT_EQ(shell->calls.notifications[0].event, SHCNE_RENAMEITEM);
-    EXPECT_EQ(shell->calls.notifications[0].flags, static_cast<UINT>(SHCNF_PATHW | SHCNF_FLUSH));
-    EXPECT_EQ(shell->calls.notifications[0].item1, file);
-    EXPECT_EQ(shell->calls.notifications[0].item2, file);
-    EXPECT_EQ(shell->calls.notifications[1].event, SHCNE_ASSOCCHANGED);
-    EXPECT_EQ(shell->calls.notifications[1].flags, static_cast<UINT>(SHCNF_IDLIST | SHCNF_FLUSH));
-    EXPECT_EQ(shell->calls.notifications[1].item1, L"<null>");
-    EXPECT_EQ(shell->calls.notifications[1].item2, L"<null>");
+    EXPECT_EQ(spy->CallsOf(L"updateimage "),
+              std::vector<std::wstring>{L"updateimage " + SystemIcons() + L" -235 " + Hex(GIL_DONTCACHE) + L" " +
+                                       std::to_wstring(info.iIcon)});
+    EXPECT_EQ(spy->CallsOf(L"notify "), (std::vector<std::wstring>{L"notify 1 1005 " + file + L" " + file,
+                                                                    L"notify 8000000 1000 <null> <null>"}));
 
     // The picker is seeded with the current icon; cancelling changes nothing.
-    shell->calls.pickResult = 0;
+    spy->pickResult = 0;
     Click(page, IDC_CHANGE_ICON);
-    EXPECT_EQ(shell->calls.pickSeed, SystemIcons());
-    EXPECT_EQ(shell->calls.pickSeedIndex, -235);
+    EXPECT_EQ(spy->CallsOf(L"pickicon ").back(), L"pickicon " + SystemIcons() + L" -235");
 
     // "Default Icon" and OK delete both keys and refresh with no icon file.
     Click(page, IDC_DEFAULT_ICON);
@@ -432,9 +409,9 @@ TEST_F(FilePage, TheIconIsChosenWrittenAndAnnounced)
     Ok();
     EXPECT_EQ(Entry(L"IconFile"), L"<missing>");
     EXPECT_EQ(Entry(L"IconIndex"), L"<missing>");
-    ASSERT_EQ(shell->calls.imageUpdates.size(), 2u);
-    EXPECT_EQ(shell->calls.imageUpdates[1].iconFile, L"");
-    EXPECT_EQ(shell->calls.imageUpdates[1].iconIndex, 0);
+    auto updates = spy->CallsOf(L"updateimage ");
+    ASSERT_EQ(updates.size(), 2u);
+    EXPECT_EQ(updates[1], L"updateimage  0 " + Hex(GIL_DONTCACHE) + L" " + std::to_wstring(info.iIcon));
 }
 
 TEST_F(FilePage, AStoredIconIsShownAndWrittenBackAsStored)
@@ -469,8 +446,8 @@ TEST_F(FilePage, TypedInfoTipsAreWrittenAtOkAndApplyAgain)
     HWND page = Open(file);
     HWND edit = Item(page, IDC_INFOTIP_EDIT);
     TypeText(edit, L"Quarterly figures");
-    EXPECT_FALSE(host->Sheet().ApplyEnabled()) << "typing must not mark the sheet changed";
-    host->Sheet().PressApply();
+    EXPECT_FALSE(sheet->ApplyEnabled()) << "typing must not mark the sheet changed";
+    sheet->PressApply();
     // Apply is disabled, but PSN_APPLY through OK still writes.
     Ok();
     EXPECT_EQ(Entry(L"InfoTip"), L"Quarterly figures");
@@ -516,7 +493,7 @@ TEST_F(FilePage, AnIndirectInfoTipOpensInResourceMode)
     EXPECT_FALSE(IsEnabled(page, IDC_CHANGE_INFOTIP));
     EXPECT_EQ(WindowText(Item(page, IDC_INFOTIP_EDIT)), indirect);
     EXPECT_TRUE(IsModified(page, IDC_INFOTIP_EDIT));
-    EXPECT_FALSE(host->Sheet().ApplyEnabled());
+    EXPECT_FALSE(sheet->ApplyEnabled());
     ReplaceText(Item(page, IDC_INFOTIP_EDIT), L"Plain again");
     Ok();
     EXPECT_EQ(Entry(L"InfoTip"), L"Plain again");
@@ -531,62 +508,28 @@ TEST_F(FilePage, AnIndirectInfoTipOpensInResourceMode)
     EXPECT_EQ(Entry(L"InfoTip"), L"Typed before checking");
 }
 
-// Acts on the string picker from the answering thread: loads `module` as
-// typed into its path field (Enter), selects the string `id` and presses OK.
-void ChooseString(HWND picker, const std::wstring& module, UINT id)
-{
-    HWND path = GetDlgItem(picker, IDC_PICKER_FILE);
-    HWND list = GetDlgItem(picker, IDC_PICKER_LIST);
-    SendMessageW(path, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(module.c_str()));
-    SendMessageW(picker, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(path), TRUE);
-    PostMessageW(path, WM_KEYDOWN, VK_RETURN, 0x001C0001);
-    PostMessageW(path, WM_KEYUP, VK_RETURN, 0xC01C0001);
-    int index = -1;
-    for (int wait = 0; wait < 200 && index < 0; ++wait) {
-        Sleep(25);
-        int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
-        for (int i = 0; i < count; ++i)
-            if (static_cast<UINT>(SendMessageW(list, LB_GETITEMDATA, i, 0)) == id)
-                index = i;
-    }
-    if (index < 0) {
-        PostMessageW(picker, WM_COMMAND, IDCANCEL, 0);
-        return;
-    }
-    SendMessageW(list, LB_SETCURSEL, index, 0);
-    SendMessageW(GetDlgItem(picker, IDOK), BM_CLICK, 0, 0);
-}
-
-void PressInPicker(HWND picker, int id)
-{
-    SendMessageW(GetDlgItem(picker, id), BM_CLICK, 0, 0);
-}
-
 TEST_F(FilePage, TheLabelIsChosenWithThePickerAndWrittenAtOk)
 {
     HWND page = Open(file);
     // Cancelled: nothing changes.
-    ASSERT_TRUE(AnswerModal(L"Change string", [](HWND picker) { PressInPicker(picker, IDCANCEL); },
-                            [&] { Click(page, IDC_CHANGE_LABEL); }));
+    ASSERT_TRUE(AnswerStringPicker(page, IDC_CHANGE_LABEL, 0, IDCANCEL).shown);
     EXPECT_FALSE(IsModified(page, IDC_LABEL_EDIT));
-    EXPECT_FALSE(host->Sheet().ApplyEnabled());
+    EXPECT_FALSE(sheet->ApplyEnabled());
 
-    ASSERT_TRUE(AnswerModal(L"Change string", [](HWND picker) { ChooseString(picker, StringsDll(), 102); },
-                            [&] { Click(page, IDC_CHANGE_LABEL); }));
+    ASSERT_TRUE(AnswerStringPicker(page, IDC_CHANGE_LABEL, 102, IDOK, StringsDll()).shown);
     EXPECT_EQ(WindowText(Item(page, IDC_LABEL_EDIT)), L"Plan (localized)");
     EXPECT_TRUE(IsModified(page, IDC_LABEL_EDIT));
-    EXPECT_TRUE(host->Sheet().ApplyEnabled());
+    EXPECT_TRUE(sheet->ApplyEnabled());
     Ok();
-    EXPECT_EQ(ReadProfile(ini, L"LocalizedFileNames", section.c_str()), L"@" + StringsDll() + L",-102");
+    EXPECT_EQ(Label(), L"@" + StringsDll() + L",-102");
 
     // "Default" empties the label; OK deletes the entry.
     page = Open(file);
     EXPECT_EQ(WindowText(Item(page, IDC_LABEL_EDIT)), L"Plan (localized)");
-    ASSERT_TRUE(AnswerModal(L"Change string", [](HWND picker) { PressInPicker(picker, IDC_PICKER_DEFAULT); },
-                            [&] { Click(page, IDC_CHANGE_LABEL); }));
+    ASSERT_TRUE(AnswerStringPicker(page, IDC_CHANGE_LABEL, 0, IDC_PICKER_DEFAULT).shown);
     EXPECT_EQ(WindowText(Item(page, IDC_LABEL_EDIT)), L"");
     Ok();
-    EXPECT_EQ(ReadProfile(ini, L"LocalizedFileNames", section.c_str()), L"<missing>");
+    EXPECT_EQ(Label(), L"<missing>");
 }
 
 TEST_F(FilePage, AnInfoTipStringIsChosenWithThePicker)
@@ -594,17 +537,15 @@ TEST_F(FilePage, AnInfoTipStringIsChosenWithThePicker)
     HWND page = Open(file);
     Click(page, IDC_INFOTIP_RESOURCE);
     ASSERT_TRUE(IsEnabled(page, IDC_CHANGE_INFOTIP));
-    ASSERT_TRUE(AnswerModal(L"Change string", [](HWND picker) { ChooseString(picker, StringsDll(), 101); },
-                            [&] { Click(page, IDC_CHANGE_INFOTIP); }));
+    ASSERT_TRUE(AnswerStringPicker(page, IDC_CHANGE_INFOTIP, 101, IDOK, StringsDll()).shown);
     EXPECT_EQ(WindowText(Item(page, IDC_INFOTIP_EDIT)), L"Quarterly figures from the string table");
-    EXPECT_TRUE(host->Sheet().ApplyEnabled());
-    host->Sheet().PressApply();
+    EXPECT_TRUE(sheet->ApplyEnabled());
+    sheet->PressApply();
     EXPECT_EQ(Entry(L"InfoTip"), L"@" + StringsDll() + L",-101");
 
     // Chosen, then back to text mode: the edit holds the indirect string
     // itself, and the apply writes what it holds.
-    ASSERT_TRUE(AnswerModal(L"Change string", [](HWND picker) { ChooseString(picker, StringsDll(), 103); },
-                            [&] { Click(page, IDC_CHANGE_INFOTIP); }));
+    ASSERT_TRUE(AnswerStringPicker(page, IDC_CHANGE_INFOTIP, 103, IDOK, StringsDll()).shown);
     Click(page, IDC_INFOTIP_RESOURCE);
     EXPECT_EQ(WindowText(Item(page, IDC_INFOTIP_EDIT)), L"@" + StringsDll() + L",-103");
     int end = GetWindowTextLengthW(Item(page, IDC_INFOTIP_EDIT));
@@ -621,8 +562,7 @@ TEST_F(FilePage, ACustomizedFileShowsEverythingStored)
     SetEntry(L"IconFile", SystemIcons());
     SetEntry(L"IconIndex", L"12");
     SetEntry(L"InfoTip", L"@" + StringsDll() + L",-101");
-    WritePrivateProfileStringW(L"LocalizedFileNames", section.c_str(), (L"@" + StringsDll() + L",-102").c_str(),
-                               ini.c_str());
+    SetLabel(L"@" + StringsDll() + L",-102");
     HWND page = Open(file);
     EXPECT_TRUE(IsChecked(page, IDC_ENABLE_ICONS));
     EXPECT_TRUE(IsChecked(page, IDC_ENABLE_INFOTIPS));
@@ -631,21 +571,20 @@ TEST_F(FilePage, ACustomizedFileShowsEverythingStored)
     EXPECT_TRUE(IsChecked(page, IDC_INFOTIP_RESOURCE));
     EXPECT_EQ(WindowText(Item(page, IDC_INFOTIP_EDIT)), L"Quarterly figures from the string table");
     EXPECT_EQ(WindowText(Item(page, IDC_LABEL_EDIT)), L"Plan (localized)");
-    Picture(L"docdress_file_page_customized");
+    SaveSheetPicture(sheet->Sheet(), L"docdress_file_page_customized");
     Cancel();
 }
 
 TEST_F(FilePage, AStoredLabelIsShownResolved)
 {
-    WritePrivateProfileStringW(L"LocalizedFileNames", section.c_str(), (L"@" + StringsDll() + L",-102").c_str(),
-                               ini.c_str());
+    SetLabel(L"@" + StringsDll() + L",-102");
     HWND page = Open(file);
     EXPECT_EQ(WindowText(Item(page, IDC_LABEL_EDIT)), L"Plan (localized)");
     EXPECT_TRUE(IsReadOnlyEdit(page, IDC_LABEL_EDIT));
     EXPECT_FALSE(IsModified(page, IDC_LABEL_EDIT));
     // Not modified: an apply leaves the entry alone.
     Ok();
-    EXPECT_EQ(ReadProfile(ini, L"LocalizedFileNames", section.c_str()), L"@" + StringsDll() + L",-102");
+    EXPECT_EQ(Label(), L"@" + StringsDll() + L",-102");
 }
 
 TEST_F(FilePage, WithoutAFilePathThePageIsDisabledAndWritesNothing)
@@ -659,14 +598,14 @@ TEST_F(FilePage, WithoutAFilePathThePageIsDisabledAndWritesNothing)
         else
             page = Open(variant == 1 ? section : L"sub\\" + section);
         ASSERT_NE(page, nullptr);
-        EXPECT_EQ(host->TabCaption(), L"Customize");
+        EXPECT_EQ(sheet->TabCaption(), L"Customize");
         for (int id : {IDC_ENABLE_ICONS, IDC_ENABLE_INFOTIPS, IDC_CHANGE_ICON, IDC_DEFAULT_ICON,
                        IDC_INFOTIP_RESOURCE, IDC_INFOTIP_EDIT, IDC_CHANGE_LABEL, IDC_LABEL_EDIT})
             EXPECT_FALSE(IsEnabled(page, id)) << "variant " << variant << ", control " << id;
         Ok();
         EXPECT_EQ(Handler(L"IconHandler"), kClsid);
-        EXPECT_TRUE(shell->calls.notifications.empty());
-        EXPECT_TRUE(shell->calls.imageUpdates.empty());
+        EXPECT_TRUE(spy->CallsOf(L"notify ").empty());
+        EXPECT_TRUE(spy->CallsOf(L"updateimage ").empty());
     }
     WCHAR current[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, current);
@@ -715,16 +654,16 @@ TEST_F(FilePage, ApplyingTwiceWritesAgain)
 {
     HWND page = Open(file);
     TypeText(Item(page, IDC_INFOTIP_EDIT), L"Once");
-    host->Sheet().PressApply();
+    sheet->PressApply();
     EXPECT_EQ(Entry(L"InfoTip"), L"Once");
     // Changed behind the page's back, then applied again: the modified text
     // and the switches are written again.
     SetEntry(L"InfoTip", L"Elsewhere");
     SetRegString(HKEY_CLASSES_ROOT, progId + L"\\ShellEx\\IconHandler", nullptr, kClsid);
-    host->Sheet().PressApply();
+    sheet->PressApply();
     EXPECT_EQ(Entry(L"InfoTip"), L"Once");
     EXPECT_EQ(Handler(L"IconHandler"), L"<missing>");
-    EXPECT_EQ(shell->calls.notifications.size(), 4u);
+    EXPECT_EQ(spy->CallsOf(L"notify ").size(), 4u);
     Cancel();
 }
 
@@ -739,6 +678,47 @@ TEST_F(FilePage, TypesSharingAProgIdAreSwitchedTogether)
     Ok();
     page = Open(other);
     EXPECT_TRUE(IsChecked(page, IDC_ENABLE_INFOTIPS));
+    Cancel();
+}
+
+// ---------------------------------------------------------------------------
+// Chrome: the banner (bitmap 101) and context help from "::/DocDress.txt"
+// with the page's own table, through the recording HTML Help double.
+
+const bool kHelpDoubleRegistered = (RegisterHelpDoubleForTheRun(), true);
+
+TEST_F(FilePage, HelpForEveryControlComesFromTheFilePagesTopics)
+{
+    HWND page = Open(file);
+    HelpCallLog* log = HelpDoubleLog();
+    ASSERT_NE(log, nullptr);
+    LONG before = log->calls;
+    LONG n = 0;
+    for (const DWORD* pair = FilePageHelpIds; pair[0] != 0; pair += 2, ++n) {
+        int id = static_cast<int>(pair[0]);
+        ASSERT_NE(Item(page, id), nullptr) << "control " << id;
+        SendHelp(page, id);
+        ASSERT_EQ(log->calls - before, n + 1) << "control " << id;
+        ExpectHelpCall(log->call[before + n], Item(page, id), FolderOf(Dll().Path()) + L"\\QLNHELP.chm::/DocDress.txt",
+                       FilePageHelpIds);
+    }
+    EXPECT_EQ(log->callsByName, 0) << "HtmlHelpW must be bound by its ordinal, 15";
+    Cancel();
+}
+
+TEST_F(FilePage, EveryPaintDrawsBanner101)
+{
+    EXPECT_NE(FindResourceW(Dll().module, MAKEINTRESOURCEW(101), MAKEINTRESOURCEW(2) /* RT_BITMAP */), nullptr)
+        << "no bitmap 101 in DocDress.dll";
+    HWND page = Open(file);
+    PumpMessages(20);
+    spy->bitmapNames.clear();
+    for (int i = 0; i < 3; ++i) {
+        InvalidateRect(page, nullptr, TRUE);
+        UpdateWindow(page);
+    }
+    EXPECT_EQ(spy->bitmapNames, std::vector<ULONG_PTR>(3, 101));
+    EXPECT_TRUE(spy->bitmaps.live.empty()) << spy->DescribeLive();
     Cancel();
 }
 

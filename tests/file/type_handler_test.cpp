@@ -7,6 +7,7 @@
 #include <string>
 
 #include "clsids.h"
+#include "file_types.h"
 #include "host.h"
 #include "type_handler.h"
 
@@ -15,36 +16,18 @@ namespace {
 const wchar_t kClsid[] = DOCDRESS_CLSID_STRING;
 const wchar_t kOtherClsid[] = L"{0D2E74C4-3C34-11D2-A27E-00C04FC30871}";
 
-// Extension and ProgID names of their own per test process, removed again at
-// the end of each test, so that the x86 and x64 runs in one prefix do not
-// meet.
+// Types of the test's own, removed again at the end of each test.
 class TypeRegistry : public testing::Test {
 protected:
-    std::wstring Name(const std::wstring& base)
-    {
-        std::wstring name = base + std::to_wstring(GetCurrentProcessId());
-        created_.push_back(name);
-        return name;
-    }
+    std::wstring Name(const std::wstring& base) { return types_.Name(base); }
     // A type: "." + ext names progId.
-    std::wstring MakeType(const std::wstring& base, std::wstring* progIdOut = nullptr)
+    std::wstring MakeType(const std::wstring& base, std::wstring* progId = nullptr)
     {
-        std::wstring extension = Name(L".dd" + base);
-        std::wstring progId = Name(L"ddtest." + base);
-        SetRegString(HKEY_CLASSES_ROOT, extension, nullptr, progId);
-        SetRegString(HKEY_CLASSES_ROOT, progId, nullptr, L"Test type " + base);
-        if (progIdOut)
-            *progIdOut = progId;
-        return extension;
-    }
-    void TearDown() override
-    {
-        for (const auto& key : created_)
-            DeleteRegTree(HKEY_CLASSES_ROOT, key);
+        return types_.Make(base, progId);
     }
 
 private:
-    std::vector<std::wstring> created_;
+    ScratchTypes types_;
 };
 
 std::wstring HandlerKey(const std::wstring& progId, const wchar_t* shellex, const wchar_t* kind)

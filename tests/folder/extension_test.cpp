@@ -22,13 +22,6 @@ const Deliverable& Dll()
     return dll;
 }
 
-std::wstring NetworkShortcuts()
-{
-    WCHAR path[MAX_PATH] = L"";
-    SHGetSpecialFolderPathW(nullptr, path, CSIDL_NETHOOD, TRUE);
-    return path;
-}
-
 struct Extension {
     IShellExtInit* init = nullptr;
     IShellPropSheetExt* sheet = nullptr;
@@ -73,13 +66,7 @@ int PageFor(const std::vector<std::wstring>& selection)
         found = kFolderPageControl;
     if (GetDlgItem(page, kRedirectedPageControl))
         found = kRedirectedPageControl;
-    WCHAR caption[64] = L"";
-    TCITEMW tab = {};
-    tab.mask = TCIF_TEXT;
-    tab.pszText = caption;
-    tab.cchTextMax = ARRAYSIZE(caption);
-    SendMessageW(PropSheet_GetTabControl(host.Sheet()), TCM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tab));
-    EXPECT_STREQ(caption, L"Customize Ex");
+    EXPECT_EQ(host.TabCaption(), L"Customize Ex");
     host.PressCancel();
     return found;
 }
@@ -141,7 +128,7 @@ TEST(Initialize, PathThatDoesNotFitIsNoItemRatherThanAnotherFolder)
 
 TEST(AddPages, NetworkShortcutsGetTheRedirectedPageByPrefix)
 {
-    std::wstring netHood = NetworkShortcuts();
+    std::wstring netHood = NetworkShortcutsFolder();
     ASSERT_FALSE(netHood.empty());
     TempDir temp;
 
@@ -178,7 +165,7 @@ BOOL WINAPI EmptySpecialFolder(HWND, LPWSTR path, int, BOOL)
 
 TEST(AddPages, WithoutNetworkShortcutsPathEveryFolderGetsTheFolderPage)
 {
-    std::wstring netHood = NetworkShortcuts();
+    std::wstring netHood = NetworkShortcutsFolder();
     TempDir temp;
     for (auto replacement : {&NoSpecialFolder, &EmptySpecialFolder}) {
         void* real = PatchImport(Dll().module, "shell32.dll", "SHGetSpecialFolderPathW",

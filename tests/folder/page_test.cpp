@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,7 +15,8 @@
 #include "deliverables.h"
 #include "handle.h"
 #include "host.h"
-#include "page_spy.h"
+#include "import_spy.h"
+#include "picker_ids.h"
 
 namespace {
 
@@ -40,13 +40,6 @@ const Deliverable& Dll()
     return dll;
 }
 
-std::wstring SystemFile(const wchar_t* name)
-{
-    WCHAR path[MAX_PATH] = L"";
-    GetSystemDirectoryW(path, MAX_PATH);
-    return std::wstring(path) + L"\\" + name;
-}
-
 // An icon library every prefix has.
 std::wstring IconLibrary()
 {
@@ -55,99 +48,23 @@ std::wstring IconLibrary()
 
 HICON Preview(HWND page)
 {
-    return reinterpret_cast<HICON>(SendDlgItemMessageW(page, kIconPreview, STM_GETICON, 0, 0));
+    return ShownIcon(page, kIconPreview);
 }
 
 // One Properties dialog of a folder with DirDress's page in it.
-class FolderSheet {
-public:
+struct FolderSheet {
     explicit FolderSheet(const std::wstring& folder)
     {
-        ComPtr<IShellExtInit> init;
-        EXPECT_EQ(Dll().Create(*kDirDress.clsid, IID_IShellExtInit, init.ReceiveVoid()), S_OK);
-        if (!init)
-            return;
-        IDataObject* data = CreateDropDataObject({folder});
-        EXPECT_EQ(init->Initialize(nullptr, data, nullptr), S_OK);
-        data->Release();
-        ComPtr<IShellPropSheetExt> extension;
-        EXPECT_EQ(init->QueryInterface(IID_IShellPropSheetExt, extension.ReceiveVoid()), S_OK);
-        EXPECT_EQ(extension->AddPages(PropertySheetHost::AddPage, reinterpret_cast<LPARAM>(&host)), S_OK);
-        EXPECT_EQ(host.PageCount(), 1u);
-        EXPECT_TRUE(host.Show());
-        page = host.CurrentPage();
-        EXPECT_NE(page, nullptr);
+        page = host.ShowExtension(Dll(), *kDirDress.clsid, CreateDropDataObject({folder}));
     }
-
     PropertySheetHost host;
     HWND page = nullptr;
 };
 
-// ---------------------------------------------------------------------------
-// The string picker, answered from a second thread
-
-enum : int {
-    kPickerFile = 1000,
-    kPickerList = 1002,
-    kPickerDefault = 1006,
-};
-
-std::wstring BinFile(const wchar_t* name)
-{
-    WCHAR path[MAX_PATH] = L"";
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir = path;
-    return dir.substr(0, dir.rfind(L'\\') + 1) + name;
-}
-
 // A string module of the tests: 1 "Alpha", 5 "Beta", 21 "Block two", ...
 std::wstring Strings(UINT id)
 {
-    return L"@" + BinFile(L"picker_strings.dll") + L",-" + std::to_wstring(id);
-}
-
-// What the user saw in the picker and did there.
-struct PickerAnswer {
-    bool shown = false;
-    std::wstring file;  // the module the picker opened on
-};
-
-const UINT kFirstString = 0xFFFFFFFF;
-
-// Clicks `button` of the page, which opens the picker, and in the picker
-// selects the string `id` (kFirstString: the first listed) and presses OK
-// (or presses `pickerButton`). A picker left open is cancelled, so that a
-// failing test ends.
-PickerAnswer AnswerPicker(HWND page, int button, UINT id, int pickerButton = IDOK)
-{
-    PickerAnswer answer;
-    answer.shown = AnswerModal(
-        L"Change string",
-        [&](HWND picker) {
-            answer.file = WindowText(GetDlgItem(picker, kPickerFile));
-            HWND list = GetDlgItem(picker, kPickerList);
-            LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-            for (LRESULT i = 0; i < count; ++i)
-                if (id == kFirstString ? i == 0 : static_cast<UINT>(SendMessageW(list, LB_GETITEMDATA, i, 0)) == id)
-                    SendMessageW(list, LB_SETCURSEL, i, 0);
-            SendMessageW(GetDlgItem(picker, pickerButton), BM_CLICK, 0, 0);
-            for (int i = 0; i < 150 && IsWindow(picker); ++i)
-                Sleep(20);
-            if (IsWindow(picker)) {
-                ADD_FAILURE() << "the picker stayed open";
-                PostMessageW(picker, WM_COMMAND, IDCANCEL, 0);
-            }
-        },
-        [&] { Click(page, button); });
-    return answer;
-}
-
-// A picture of the dialog for people to look at. Wine paints a new sheet's
-// controls a little after it is shown; the picture waits for them.
-void Picture(const FolderSheet& sheet, const wchar_t* name)
-{
-    PumpMessages(300);
-    SaveScreenshot(sheet.host.Sheet(), name);
+    return L"@" + ProgramFile(L"picker_strings.dll") + L",-" + std::to_wstring(id);
 }
 
 class FolderPageTest : public ::testing::Test {
@@ -155,8 +72,8 @@ protected:
     void SetUp() override
     {
         ASSERT_NE(Dll().module, nullptr);
-        spy.reset(new PageSpy(Dll().module));
-        ASSERT_TRUE(spy->pickIconPatched);
+        spy.reset(new ImportSpy(Dll().module));
+        ASSERT_TRUE(spy->Imports("PickIconDlg"));
         folder = dir.MakeDir(L"Photos");
         ini = folder + L"\\Desktop.ini";
     }
@@ -178,16 +95,9 @@ protected:
         EXPECT_EQ(spy->CallsOf(L"notify "), std::vector<std::wstring>{L"notify 20000 1005 " + folder + L" " + folder});
     }
 
-    static std::wstring Hex(DWORD value)
-    {
-        wchar_t text[16];
-        swprintf(text, 16, L"%lx", static_cast<unsigned long>(value));
-        return text;
-    }
-
     TempDir dir;
     std::wstring folder, ini;
-    std::unique_ptr<PageSpy> spy;
+    std::unique_ptr<ImportSpy> spy;
 };
 
 // ---------------------------------------------------------------------------
@@ -197,7 +107,7 @@ TEST_F(FolderPageTest, OpensEmptyWithoutDesktopIniAndLeavesNoFile)
 {
     FolderSheet sheet(folder);
     HWND page = sheet.page;
-    Picture(sheet, L"folder_page_empty");
+    SaveSheetPicture(sheet.host.Sheet(), L"folder_page_empty");
 
     EXPECT_EQ(WindowText(Item(page, kInfoTipEdit)), L"");
     EXPECT_EQ(WindowText(Item(page, kLabelEdit)), L"");
@@ -224,7 +134,7 @@ TEST_F(FolderPageTest, ShowsTheStoredIconAndTextInTextMode)
                                           L"\r\nIconIndex=3\r\nInfoTip=Holiday pictures\r\n"));
     FolderSheet sheet(folder);
     HWND page = sheet.page;
-    Picture(sheet, L"folder_page_stored");
+    SaveSheetPicture(sheet.host.Sheet(), L"folder_page_stored");
 
     EXPECT_NE(Preview(page), nullptr);
     EXPECT_EQ(WindowText(Item(page, kInfoTipEdit)), L"Holiday pictures");
@@ -275,7 +185,7 @@ TEST_F(FolderPageTest, UnwritableDesktopIniDisablesTheEditingControls)
     ASSERT_TRUE(held);
     FolderSheet sheet(folder);
     HWND page = sheet.page;
-    Picture(sheet, L"folder_page_unwritable");
+    SaveSheetPicture(sheet.host.Sheet(), L"folder_page_unwritable");
     for (int id : {kInfoTipEdit, kChangeIcon, kDefaultIcon, kChangeLabel})
         EXPECT_FALSE(IsEnabled(page, id)) << id;
     // The mode switches stay as the stored InfoTip set them.
@@ -392,7 +302,7 @@ TEST_F(FolderPageTest, CheckBoxSwitchesModesWithoutMarkingTheSheet)
     EXPECT_TRUE(IsEnabled(page, kChangeInfoTip));
     EXPECT_TRUE(IsModified(page, kInfoTipEdit));
     EXPECT_FALSE(sheet.host.ApplyEnabled());
-    Picture(sheet, L"folder_page_resource_mode");
+    SaveSheetPicture(sheet.host.Sheet(), L"folder_page_resource_mode");
 
     SendDlgItemMessageW(page, kInfoTipEdit, EM_SETMODIFY, FALSE, 0);
     Click(page, kInfoTipResource);
@@ -433,7 +343,7 @@ TEST_F(FolderPageTest, ChosenIconIsShownMarkedAndWritten)
     EXPECT_EQ(spy->pickOwner, page);
     EXPECT_NE(Preview(page), nullptr);
     EXPECT_TRUE(sheet.host.ApplyEnabled());
-    Picture(sheet, L"folder_page_icon_chosen");
+    SaveSheetPicture(sheet.host.Sheet(), L"folder_page_icon_chosen");
 
     sheet.host.PressApply();
     EXPECT_FALSE(sheet.host.ApplyEnabled());
@@ -594,14 +504,14 @@ TEST_F(FolderPageTest, PickedLabelIsShownMarkedAndWritten)
     EXPECT_EQ(WindowText(Item(page, kLabelEdit)), L"Alpha");
     EXPECT_FALSE(IsModified(page, kLabelEdit));
 
-    PickerAnswer answer = AnswerPicker(page, kChangeLabel, 5);
+    PickerAnswer answer = AnswerStringPicker(page, kChangeLabel, 5);
     ASSERT_TRUE(answer.shown);
     // The picker opened on the module of the stored label.
-    EXPECT_EQ(answer.file, BinFile(L"picker_strings.dll"));
+    EXPECT_EQ(answer.file, ProgramFile(L"picker_strings.dll"));
     EXPECT_EQ(WindowText(Item(page, kLabelEdit)), L"Beta");
     EXPECT_TRUE(IsModified(page, kLabelEdit));
     EXPECT_TRUE(sheet.host.ApplyEnabled());
-    Picture(sheet, L"folder_page_label_picked");
+    SaveSheetPicture(sheet.host.Sheet(), L"folder_page_label_picked");
     sheet.host.PressOk();
     EXPECT_EQ(Read(L"LocalizedResourceName"), Strings(5));
 }
@@ -610,7 +520,7 @@ TEST_F(FolderPageTest, DefaultInThePickerDeletesTheLabel)
 {
     ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nLocalizedResourceName=" + Strings(1) + L"\r\n"));
     FolderSheet sheet(folder);
-    ASSERT_TRUE(AnswerPicker(sheet.page, kChangeLabel, 0, kPickerDefault).shown);
+    ASSERT_TRUE(AnswerStringPicker(sheet.page, kChangeLabel, 0, IDC_PICKER_DEFAULT).shown);
     EXPECT_EQ(WindowText(Item(sheet.page, kLabelEdit)), L"");
     EXPECT_TRUE(IsModified(sheet.page, kLabelEdit));
     EXPECT_TRUE(sheet.host.ApplyEnabled());
@@ -624,7 +534,7 @@ TEST_F(FolderPageTest, CancelledPickerChangesNothing)
 {
     ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nLocalizedResourceName=" + Strings(1) + L"\r\n"));
     FolderSheet sheet(folder);
-    ASSERT_TRUE(AnswerPicker(sheet.page, kChangeLabel, 5, IDCANCEL).shown);
+    ASSERT_TRUE(AnswerStringPicker(sheet.page, kChangeLabel, 5, IDCANCEL).shown);
     EXPECT_EQ(WindowText(Item(sheet.page, kLabelEdit)), L"Alpha");
     EXPECT_FALSE(IsModified(sheet.page, kLabelEdit));
     EXPECT_FALSE(sheet.host.ApplyEnabled());
@@ -641,7 +551,7 @@ TEST_F(FolderPageTest, PickedInfoTipThenTextModeShowsAndWritesTheIndirectString)
     EXPECT_TRUE(IsChecked(page, kInfoTipResource));
     EXPECT_EQ(WindowText(Item(page, kInfoTipEdit)), L"Alpha");
 
-    ASSERT_TRUE(AnswerPicker(page, kChangeInfoTip, 21).shown);
+    ASSERT_TRUE(AnswerStringPicker(page, kChangeInfoTip, 21).shown);
     EXPECT_EQ(WindowText(Item(page, kInfoTipEdit)), L"Block two");
     EXPECT_TRUE(IsModified(page, kInfoTipEdit));
     EXPECT_TRUE(sheet.host.ApplyEnabled());
@@ -661,7 +571,7 @@ TEST_F(FolderPageTest, PickedInfoTipIsWrittenInResourceMode)
     EXPECT_EQ(WindowText(Item(page, kInfoTipEdit)), L"");
     // Without a value the picker opens on the system's shell library; its
     // first string is chosen.
-    PickerAnswer answer = AnswerPicker(page, kChangeInfoTip, kFirstString);
+    PickerAnswer answer = AnswerStringPicker(page, kChangeInfoTip, kFirstString);
     ASSERT_TRUE(answer.shown);
     EXPECT_EQ(answer.file, L"%SystemRoot%\\system32\\SHELL32.dll");
     std::wstring shown = WindowText(Item(page, kInfoTipEdit));
@@ -679,10 +589,10 @@ protected:
     void SetUp() override
     {
         ASSERT_NE(Dll().module, nullptr);
-        spy.reset(new PageSpy(Dll().module));
-        WCHAR netHood[MAX_PATH] = L"";
-        ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, netHood, CSIDL_NETHOOD, TRUE));
-        folder = std::wstring(netHood) + L"\\Share " + std::to_wstring(GetCurrentProcessId());
+        spy.reset(new ImportSpy(Dll().module));
+        std::wstring netHood = NetworkShortcutsFolder();
+        ASSERT_FALSE(netHood.empty());
+        folder = netHood + L"\\Share " + std::to_wstring(GetCurrentProcessId());
         ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
         ini = folder + L"\\Desktop.ini";
     }
@@ -694,7 +604,7 @@ protected:
     }
 
     std::wstring folder, ini;
-    std::unique_ptr<PageSpy> spy;
+    std::unique_ptr<ImportSpy> spy;
 };
 
 TEST_F(RedirectedPageTest, ShowsOnlyTheLabelAndTheShortcutButton)
@@ -702,7 +612,7 @@ TEST_F(RedirectedPageTest, ShowsOnlyTheLabelAndTheShortcutButton)
     ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nIconFile=C:\\a.ico\r\nInfoTip=t\r\n"));
     FolderSheet sheet(folder);
     HWND page = sheet.page;
-    Picture(sheet, L"redirected_page");
+    SaveSheetPicture(sheet.host.Sheet(), L"redirected_page");
     EXPECT_NE(Item(page, kTargetProperties), nullptr);
     EXPECT_EQ(Item(page, kChangeIcon), nullptr);
     EXPECT_EQ(Item(page, kInfoTipEdit), nullptr);
@@ -746,7 +656,7 @@ TEST_F(RedirectedPageTest, PickedLabelIsWrittenAndDefaultDeletesIt)
     {
         FolderSheet sheet(folder);
         EXPECT_EQ(WindowText(Item(sheet.page, kLabelEdit)), L"Alpha");
-        ASSERT_TRUE(AnswerPicker(sheet.page, kChangeLabel, 100).shown);
+        ASSERT_TRUE(AnswerStringPicker(sheet.page, kChangeLabel, 100).shown);
         EXPECT_EQ(WindowText(Item(sheet.page, kLabelEdit)), L"Hundred");
         EXPECT_TRUE(IsModified(sheet.page, kLabelEdit));
         EXPECT_TRUE(sheet.host.ApplyEnabled());
@@ -755,7 +665,7 @@ TEST_F(RedirectedPageTest, PickedLabelIsWrittenAndDefaultDeletesIt)
     EXPECT_EQ(ReadProfile(ini, kSection, L"LocalizedResourceName"), Strings(100));
     {
         FolderSheet sheet(folder);
-        ASSERT_TRUE(AnswerPicker(sheet.page, kChangeLabel, 0, kPickerDefault).shown);
+        ASSERT_TRUE(AnswerStringPicker(sheet.page, kChangeLabel, 0, IDC_PICKER_DEFAULT).shown);
         EXPECT_EQ(WindowText(Item(sheet.page, kLabelEdit)), L"");
         sheet.host.PressOk();
     }
@@ -794,15 +704,14 @@ TEST(FolderPageResources, TwoHundredOpenApplyClosesLeaveNothingBehind)
         sheet.host.PressCancel();
     }
 
-    PageSpy spy(Dll().module);
+    ImportSpy spy(Dll().module);
     // Every creating import the DLL has, with its destroying one: icons
     // (previews), bitmaps and memory DCs (banner), menus (What's This?) and
     // modules (string picker).
     for (const char* name : {"ExtractIconW", "DestroyIcon", "LoadBitmapW", "CreateBitmap", "CreateCompatibleBitmap",
                              "DeleteObject", "CreateCompatibleDC", "DeleteDC", "CreatePopupMenu", "DestroyMenu",
                              "LoadLibraryW", "LoadLibraryExW", "FreeLibrary"})
-        EXPECT_NE(std::find(spy.countedImports.begin(), spy.countedImports.end(), name), spy.countedImports.end())
-            << name;
+        EXPECT_TRUE(spy.Imports(name)) << name;
     spy.pickResult = 1;
     spy.pickPath = IconLibrary();
     spy.pickIndex = 4;
@@ -818,23 +727,15 @@ TEST(FolderPageResources, TwoHundredOpenApplyClosesLeaveNothingBehind)
         // Now and then a label from the string picker, which loads and
         // frees modules.
         if (i % 20 == 0) {
-            ASSERT_TRUE(AnswerPicker(sheet.page, kChangeLabel, 5).shown) << "round " << i;
+            ASSERT_TRUE(AnswerStringPicker(sheet.page, kChangeLabel, 5).shown) << "round " << i;
         }
         sheet.host.PressApply();
         sheet.host.PressOk();
-        ASSERT_EQ(spy.resources.Live(), 0u)
-            << "round " << i << ": icons " << spy.resources.icons.size() << ", bitmaps "
-            << spy.resources.bitmaps.size() << ", DCs " << spy.resources.dcs.size() << ", menus "
-            << spy.resources.menus.size() << ", modules " << spy.resources.modules.size();
+        ASSERT_EQ(spy.LiveHandles(), 0u) << "round " << i << ": " << spy.DescribeLive();
     }
     // Every round made at least the two previews and one banner (a bitmap,
     // five DCs and four more bitmaps).
-    EXPECT_GE(spy.resources.created, 200u * 12);
-    EXPECT_EQ(spy.resources.icons.size(), 0u);
-    EXPECT_EQ(spy.resources.bitmaps.size(), 0u);
-    EXPECT_EQ(spy.resources.dcs.size(), 0u);
-    EXPECT_EQ(spy.resources.menus.size(), 0u);
-    EXPECT_EQ(spy.resources.modules.size(), 0u);
+    EXPECT_GE(spy.HandlesMade(), 200u * 12);
     EXPECT_EQ(Dll().canUnloadNow(), S_OK);
 }
 

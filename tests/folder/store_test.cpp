@@ -346,80 +346,13 @@ TEST(FolderIcon, NoIconDeletesBothKeys)
 // The probe and the update envelope. The store's calls of the platform are
 // watched through this program's own import table.
 
-struct CallLog {
-    std::vector<std::wstring> created;   // CreateFileW: "<disposition> <path>"
-    std::vector<std::wstring> deleted;   // DeleteFileW
-    std::vector<std::pair<std::wstring, DWORD>> attributesSet;
-    struct Notify {
-        LONG event;
-        UINT flags;
-        std::wstring item1, item2;
-    };
-    std::vector<Notify> notifications;
-};
-CallLog* g_log = nullptr;
-decltype(&CreateFileW) g_createFile = nullptr;
-decltype(&DeleteFileW) g_deleteFile = nullptr;
-decltype(&SetFileAttributesW) g_setAttributes = nullptr;
-decltype(&SHChangeNotify) g_changeNotify = nullptr;
-
-HANDLE WINAPI LogCreateFile(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                            DWORD disposition, DWORD flags, HANDLE templateFile)
-{
-    g_log->created.push_back(std::to_wstring(disposition) + L" " + name);
-    return g_createFile(name, access, share, security, disposition, flags, templateFile);
-}
-
-BOOL WINAPI LogDeleteFile(LPCWSTR name)
-{
-    g_log->deleted.push_back(name);
-    return g_deleteFile(name);
-}
-
-BOOL WINAPI LogSetAttributes(LPCWSTR name, DWORD attributes)
-{
-    g_log->attributesSet.emplace_back(name, attributes);
-    return g_setAttributes(name, attributes);
-}
-
-void WINAPI LogChangeNotify(LONG event, UINT flags, LPCVOID item1, LPCVOID item2)
-{
-    g_log->notifications.push_back({event, flags, item1 ? static_cast<const wchar_t*>(item1) : L"<null>",
-                                    item2 ? static_cast<const wchar_t*>(item2) : L"<null>"});
-    g_changeNotify(event, flags, item1, item2);
-}
-
 class StoreCalls : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        HMODULE self = GetModuleHandleW(nullptr);
-        g_log = &log;
-        create_.reset(new ImportPatch(self, "kernel32.dll", "CreateFileW", reinterpret_cast<void*>(LogCreateFile)));
-        delete_.reset(new ImportPatch(self, "kernel32.dll", "DeleteFileW", reinterpret_cast<void*>(LogDeleteFile)));
-        attributes_.reset(
-            new ImportPatch(self, "kernel32.dll", "SetFileAttributesW", reinterpret_cast<void*>(LogSetAttributes)));
-        notify_.reset(new ImportPatch(self, "shell32.dll", "SHChangeNotify", reinterpret_cast<void*>(LogChangeNotify)));
-        ASSERT_TRUE(create_->Installed() && delete_->Installed() && attributes_->Installed() && notify_->Installed());
-        g_createFile = create_->Original<decltype(g_createFile)>();
-        g_deleteFile = delete_->Original<decltype(g_deleteFile)>();
-        g_setAttributes = attributes_->Original<decltype(g_setAttributes)>();
-        g_changeNotify = notify_->Original<decltype(g_changeNotify)>();
-    }
-    void TearDown() override
-    {
-        notify_.reset();
-        attributes_.reset();
-        delete_.reset();
-        create_.reset();
-        g_log = nullptr;
-    }
+    std::vector<std::wstring> Calls(const std::wstring& prefix) const { return spy.CallsOf(prefix); }
+    void Forget() { spy.calls.clear(); }
 
-    CallLog log;
+    ImportSpy spy{GetModuleHandleW(nullptr), true};
     TempDir dir;
-
-private:
-    std::unique_ptr<ImportPatch> create_, delete_, attributes_, notify_;
 };
 
 TEST_F(StoreCalls, ProbeCreatesAndDeletesAMissingFile)
@@ -427,11 +360,9 @@ TEST_F(StoreCalls, ProbeCreatesAndDeletesAMissingFile)
     std::wstring ini = IniPath(dir);
     EXPECT_TRUE(ProbeDesktopIni(ini.c_str()));
     EXPECT_FALSE(FileExists(ini));
-    ASSERT_EQ(log.created.size(), 2u);
-    EXPECT_EQ(log.created[0], std::to_wstring(OPEN_EXISTING) + L" " + ini);
-    EXPECT_EQ(log.created[1], std::to_wstring(CREATE_NEW) + L" " + ini);
-    ASSERT_EQ(log.deleted.size(), 1u);
-    EXPECT_EQ(log.deleted[0], ini);
+    EXPECT_EQ(Calls(L"create "), (std::vector<std::wstring>{L"create " + std::to_wstring(OPEN_EXISTING) + L" " + ini,
+                                                            L"create " + std::to_wstring(CREATE_NEW) + L" " + ini}));
+    EXPECT_EQ(Calls(L"delete "), std::vector<std::wstring>{L"delete " + ini});
 }
 
 TEST_F(StoreCalls, ProbeClearsReadOnlyForGood)
@@ -441,13 +372,12 @@ TEST_F(StoreCalls, ProbeClearsReadOnlyForGood)
     const DWORD kHiddenArchive = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE;
     ASSERT_TRUE(SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_READONLY | kHiddenArchive));
     ASSERT_EQ(Attributes(ini), FILE_ATTRIBUTE_READONLY | kHiddenArchive);
-    log.attributesSet.clear();
+    Forget();
 
     EXPECT_TRUE(ProbeDesktopIni(ini.c_str()));
     EXPECT_EQ(Attributes(ini), kHiddenArchive);
-    ASSERT_EQ(log.attributesSet.size(), 1u);
-    EXPECT_EQ(log.attributesSet[0].second, kHiddenArchive);
-    EXPECT_TRUE(log.deleted.empty());
+    EXPECT_EQ(Calls(L"attributes "), std::vector<std::wstring>{L"attributes " + ini + L" " + Hex(kHiddenArchive)});
+    EXPECT_TRUE(Calls(L"delete ").empty());
     EXPECT_EQ(ReadProfile(ini, kSection, L"InfoTip"), L"x");
 }
 
@@ -462,7 +392,7 @@ TEST_F(StoreCalls, ProbeFindsUnwritableFiles)
         ASSERT_TRUE(held);
         EXPECT_FALSE(ProbeDesktopIni(ini.c_str()));
     }
-    EXPECT_TRUE(log.deleted.empty());
+    EXPECT_TRUE(Calls(L"delete ").empty());
     EXPECT_EQ(ReadProfile(ini, kSection, L"InfoTip"), L"held");
 
     // A folder that does not exist can hold no Desktop.ini.
@@ -472,7 +402,7 @@ TEST_F(StoreCalls, ProbeFindsUnwritableFiles)
     TempDir other;
     other.MakeDir(L"Desktop.ini");
     EXPECT_FALSE(ProbeDesktopIni(IniPath(other).c_str()));
-    EXPECT_TRUE(log.deleted.empty());
+    EXPECT_TRUE(Calls(L"delete ").empty());
 }
 
 TEST_F(StoreCalls, UpdateOfANewFileEndsHiddenAndSystem)
@@ -481,25 +411,20 @@ TEST_F(StoreCalls, UpdateOfANewFileEndsHiddenAndSystem)
     DWORD saved = BeginDesktopIniUpdate(ini.c_str());
     EXPECT_EQ(saved, static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
     WriteFolderSetting(ini.c_str(), L"InfoTip", L"new");
-    log.attributesSet.clear();
+    Forget();
     DWORD folderBefore = Attributes(dir.Path());
     EndDesktopIniUpdate(ini.c_str(), saved, dir.Path().c_str());
 
-    ASSERT_EQ(log.attributesSet.size(), 2u);
-    EXPECT_EQ(log.attributesSet[0].first, ini);
-    EXPECT_EQ(log.attributesSet[0].second, 0x86u);
-    EXPECT_EQ(log.attributesSet[1].first, dir.Path());
-    EXPECT_EQ(log.attributesSet[1].second, folderBefore | FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(Calls(L"attributes "),
+              (std::vector<std::wstring>{L"attributes " + ini + L" 86",
+                                         L"attributes " + dir.Path() + L" " + Hex(folderBefore | FILE_ATTRIBUTE_READONLY)}));
     DWORD after = Attributes(ini);
     EXPECT_EQ(after & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY),
               static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
         << std::hex << after;
 
-    ASSERT_EQ(log.notifications.size(), 1u);
-    EXPECT_EQ(log.notifications[0].event, SHCNE_RENAMEFOLDER);
-    EXPECT_EQ(log.notifications[0].flags, 0x1005u);
-    EXPECT_EQ(log.notifications[0].item1, dir.Path());
-    EXPECT_EQ(log.notifications[0].item2, dir.Path());
+    // SHCNE_RENAMEFOLDER, SHCNF_PATHW | SHCNF_FLUSH.
+    EXPECT_EQ(Calls(L"notify "), std::vector<std::wstring>{L"notify 20000 1005 " + dir.Path() + L" " + dir.Path()});
 }
 
 TEST_F(StoreCalls, UpdateOfAnArchiveFileEndsAt0x26)
@@ -535,24 +460,21 @@ TEST_F(StoreCalls, UpdateKeepsTheFolderOtherAttributes)
     std::wstring folder = dir.MakeDir(L"Photos");
     ASSERT_TRUE(SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_SYSTEM));
     ASSERT_EQ(Attributes(folder), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_SYSTEM));
-    log.attributesSet.clear();
+    Forget();
     std::wstring ini = folder + L"\\Desktop.ini";
     EndDesktopIniUpdate(ini.c_str(), BeginDesktopIniUpdate(ini.c_str()), folder.c_str());
-    ASSERT_EQ(log.attributesSet.size(), 2u);
-    EXPECT_EQ(log.attributesSet[1].first, folder);
-    EXPECT_EQ(log.attributesSet[1].second,
-              static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY));
+    auto attributes = Calls(L"attributes ");
+    ASSERT_EQ(attributes.size(), 2u);
+    EXPECT_EQ(attributes[1], L"attributes " + folder + L" 15");  // directory, system, read-only
     EXPECT_EQ(Attributes(folder) & FILE_ATTRIBUTE_SYSTEM, static_cast<DWORD>(FILE_ATTRIBUTE_SYSTEM));
 
     // A folder that cannot be read is left alone, and the shell still hears
     // of it.
-    log.attributesSet.clear();
-    log.notifications.clear();
+    Forget();
     std::wstring gone = dir.Child(L"gone");
     EndDesktopIniUpdate((gone + L"\\Desktop.ini").c_str(), FILE_ATTRIBUTE_NORMAL, gone.c_str());
-    ASSERT_EQ(log.attributesSet.size(), 1u);
-    EXPECT_EQ(log.attributesSet[0].first, gone + L"\\Desktop.ini");
-    EXPECT_EQ(log.notifications.size(), 1u);
+    EXPECT_EQ(Calls(L"attributes "), std::vector<std::wstring>{L"attributes " + gone + L"\\Desktop.ini 86"});
+    EXPECT_EQ(Calls(L"notify ").size(), 1u);
 }
 
 }  // namespace

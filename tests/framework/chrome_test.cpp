@@ -5,8 +5,8 @@
 //
 // Help: Wine's HtmlHelpW does not carry out HH_TP_HELP_WM_HELP, so the HTML
 // Help library is replaced, where the deliverables look for it in the
-// registry, by a double that records each call (tests/framework/
-// htmlhelp_double.cpp). Menus: the DLL's import of TrackPopupMenu is patched
+// registry, by a double that records each call (tests/support/
+// help_double.h). Menus: the DLL's import of TrackPopupMenu is patched
 // where a test needs the exact arguments (flags, position, owner, the menu's
 // item) or a scripted answer; one test drives the real menu as a user would.
 #include <windows.h>
@@ -23,9 +23,10 @@
 
 #include "chrome.h"
 #include "clsids.h"
+#include "help_double.h"
 #include "help_ids.h"
 #include "host.h"
-#include "htmlhelp_double.h"
+#include "import_spy.h"
 
 // The compiled-in chrome's module is this program.
 HINSTANCE ModuleInstance = GetModuleHandleW(nullptr);
@@ -34,27 +35,7 @@ namespace {
 
 const COLORREF kMagenta = RGB(255, 0, 255);
 const WORD kDirDressBannerId = 102;
-const wchar_t kHtmlHelpServerKey[] = L"CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32";
-const UINT kHelpCommandWmHelp = 0x11;  // HH_TP_HELP_WM_HELP
-
 const int kStaticId = 65535;
-
-std::wstring FolderOf(const std::wstring& path)
-{
-    return path.substr(0, path.find_last_of(L'\\'));
-}
-
-std::wstring ThisProgramPath()
-{
-    WCHAR path[MAX_PATH] = L"";
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return path;
-}
-
-std::wstring DoublePath()
-{
-    return FolderOf(ThisProgramPath()) + L"\\HtmlHelpDouble.dll";
-}
 
 const Deliverable& DirDress()
 {
@@ -62,93 +43,9 @@ const Deliverable& DirDress()
     return dll;
 }
 
-// The double's log, shared by every module of this process that loads it.
-HelpCallLog* DoubleLog()
-{
-    static HelpCallLog* log = [] {
-        HMODULE module = LoadLibraryW(DoublePath().c_str());
-        auto get = module ? reinterpret_cast<HelpDoubleLogFn>(
-                                reinterpret_cast<void*>(GetProcAddress(module, "HelpDoubleLog")))
-                          : nullptr;
-        return get ? get() : nullptr;
-    }();
-    return log;
-}
-
-// ---------------------------------------------------------------------------
-// Registry: the HTML Help library's registration, saved and restored.
-
-class SavedRegValue {
-public:
-    SavedRegValue(HKEY root, const std::wstring& key) : root_(root), key_(key)
-    {
-        HKEY handle = nullptr;
-        keyExisted_ = RegOpenKeyExW(root_, key_.c_str(), 0, KEY_READ, &handle) == ERROR_SUCCESS;
-        if (!keyExisted_)
-            return;
-        DWORD bytes = 0;
-        if (RegQueryValueExW(handle, nullptr, nullptr, &type_, nullptr, &bytes) == ERROR_SUCCESS) {
-            data_.resize(bytes);
-            valueExisted_ = RegQueryValueExW(handle, nullptr, nullptr, &type_, data_.data(), &bytes) ==
-                            ERROR_SUCCESS;
-        }
-        RegCloseKey(handle);
-    }
-    ~SavedRegValue()
-    {
-        if (!keyExisted_) {
-            DeleteRegTree(root_, key_);
-            return;
-        }
-        HKEY handle = nullptr;
-        if (RegOpenKeyExW(root_, key_.c_str(), 0, KEY_SET_VALUE, &handle) != ERROR_SUCCESS)
-            return;
-        if (valueExisted_)
-            RegSetValueExW(handle, nullptr, 0, type_, data_.data(), static_cast<DWORD>(data_.size()));
-        else
-            RegDeleteValueW(handle, nullptr);
-        RegCloseKey(handle);
-    }
-    SavedRegValue(const SavedRegValue&) = delete;
-    SavedRegValue& operator=(const SavedRegValue&) = delete;
-
-private:
-    HKEY root_;
-    std::wstring key_;
-    bool keyExisted_ = false;
-    bool valueExisted_ = false;
-    DWORD type_ = REG_SZ;
-    std::vector<BYTE> data_;
-};
-
-void RegisterHtmlHelpLibrary(const std::wstring& path, DWORD type = REG_SZ)
-{
-    HKEY handle = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, kHtmlHelpServerKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                              &handle, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExW(handle, nullptr, 0, type, reinterpret_cast<const BYTE*>(path.c_str()),
-                   static_cast<DWORD>((path.size() + 1) * sizeof(WCHAR)));
-    RegCloseKey(handle);
-}
-
 // For the whole run the deliverables find the double; this process reads the
 // registry view of its own architecture, and so does the deliverable.
-class HelpDoubleEnvironment : public testing::Environment {
-public:
-    void SetUp() override
-    {
-        saved_ = new SavedRegValue(HKEY_CLASSES_ROOT, kHtmlHelpServerKey);
-        RegisterHtmlHelpLibrary(DoublePath());
-        ASSERT_NE(DoubleLog(), nullptr) << "HtmlHelpDouble.dll is not beside the test";
-    }
-    void TearDown() override { delete saved_; }
-
-private:
-    SavedRegValue* saved_ = nullptr;
-};
-
-testing::Environment* const kHelpDoubleEnvironment = testing::AddGlobalTestEnvironment(new HelpDoubleEnvironment);
+const bool kHelpDoubleRegistered = (RegisterHelpDoubleForTheRun(), true);
 
 // ---------------------------------------------------------------------------
 // Pixels
@@ -304,54 +201,12 @@ private:
 // ---------------------------------------------------------------------------
 // DirDress pages
 
-// Import patches undone at the end of a scope.
-class ScopedImportPatch {
-public:
-    ScopedImportPatch(HMODULE module, const char* dll, const char* function, void* replacement)
-        : module_(module), dll_(dll), function_(function)
-    {
-        previous_ = PatchImport(module, dll, function, replacement);
-        EXPECT_NE(previous_, nullptr) << "no import of " << function;
-    }
-    ~ScopedImportPatch()
-    {
-        if (previous_)
-            PatchImport(module_, dll_, function_, previous_);
-    }
-    ScopedImportPatch(const ScopedImportPatch&) = delete;
-    ScopedImportPatch& operator=(const ScopedImportPatch&) = delete;
-    void* Previous() const { return previous_; }
-
-private:
-    HMODULE module_;
-    const char* dll_;
-    const char* function_;
-    void* previous_ = nullptr;
-};
-
 // A page of a deliverable for one folder, shown in a modeless sheet.
 class FolderPageHost {
 public:
     FolderPageHost(const Deliverable& dll, const std::wstring& folder)
     {
-        IShellExtInit* init = nullptr;
-        EXPECT_EQ(dll.Create(CLSID_DirDress, IID_IShellExtInit, reinterpret_cast<void**>(&init)), S_OK);
-        if (!init)
-            return;
-        IDataObject* data = CreateDropDataObject({folder});
-        EXPECT_EQ(init->Initialize(nullptr, data, nullptr), S_OK);
-        data->Release();
-        IShellPropSheetExt* extension = nullptr;
-        init->QueryInterface(IID_IShellPropSheetExt, reinterpret_cast<void**>(&extension));
-        init->Release();
-        if (!extension)
-            return;
-        EXPECT_EQ(extension->AddPages(PropertySheetHost::AddPage, reinterpret_cast<LPARAM>(&sheet_)), S_OK);
-        extension->Release();
-        EXPECT_EQ(sheet_.PageCount(), 1u);
-        EXPECT_TRUE(sheet_.Show());
-        page_ = sheet_.CurrentPage();
-        EXPECT_NE(page_, nullptr);
+        page_ = sheet_.ShowExtension(dll, CLSID_DirDress, CreateDropDataObject({folder}));
         PumpMessages(30);
     }
 
@@ -390,31 +245,6 @@ POINT CentreOf(HWND window)
 LPARAM ScreenLParam(POINT point)
 {
     return MAKELPARAM(static_cast<WORD>(point.x), static_cast<WORD>(point.y));
-}
-
-// The Network Shortcuts folder of this user, which gives the redirected page.
-std::wstring NetworkShortcuts()
-{
-    WCHAR path[MAX_PATH] = L"";
-    SHGetSpecialFolderPathW(nullptr, path, CSIDL_NETHOOD, TRUE);
-    return path;
-}
-
-// One recorded HtmlHelpW call compared with what a page must pass.
-void ExpectHelpCall(const RecordedHelpCall& call, HWND caller, const std::wstring& file, const DWORD* table)
-{
-    EXPECT_EQ(call.caller, caller);
-    EXPECT_EQ(std::wstring(call.file), file);
-    EXPECT_EQ(call.command, kHelpCommandWmHelp);
-    std::vector<DWORD> expected;
-    for (const DWORD* pair = table;; pair += 2) {
-        expected.push_back(pair[0]);
-        expected.push_back(pair[1]);
-        if (pair[0] == 0)
-            break;
-    }
-    std::vector<DWORD> received(call.pairs, call.pairs + 2 * call.pairCount);
-    EXPECT_EQ(received, expected) << "the table handed to HtmlHelpW";
 }
 
 std::wstring DirDressHelpFile(const Deliverable& dll)
@@ -468,12 +298,13 @@ public:
     ScriptedMenu(HMODULE module, BOOL answer)
         : patch_(module, "user32.dll", "TrackPopupMenu", reinterpret_cast<void*>(&RecordTrackPopupMenu))
     {
+        EXPECT_TRUE(patch_.Installed()) << "no import of TrackPopupMenu";
         MenuCalls.clear();
         MenuAnswer = answer;
     }
 
 private:
-    ScopedImportPatch patch_;
+    ImportPatch patch_;
 };
 
 class DirDressChrome : public testing::Test {
@@ -481,11 +312,11 @@ protected:
     void SetUp() override
     {
         ASSERT_NE(DirDress().module, nullptr);
-        ASSERT_NE(DoubleLog(), nullptr);
-        callsBefore_ = DoubleLog()->calls;
+        ASSERT_NE(HelpDoubleLog(), nullptr);
+        callsBefore_ = HelpDoubleLog()->calls;
     }
-    LONG NewHelpCalls() const { return DoubleLog()->calls - callsBefore_; }
-    const RecordedHelpCall& HelpCall(LONG n) const { return DoubleLog()->call[callsBefore_ + n]; }
+    LONG NewHelpCalls() const { return HelpDoubleLog()->calls - callsBefore_; }
+    const RecordedHelpCall& HelpCall(LONG n) const { return HelpDoubleLog()->call[callsBefore_ + n]; }
 
     TempDir temp_;
 
@@ -562,8 +393,8 @@ TEST_F(DirDressChrome, PagePaintsTheBannerTenPixelsInFromItsLowerRightCorner)
     ASSERT_TRUE(banner.Valid());
     FolderPageHost host(DirDress(), temp_.Path());
     ASSERT_NE(host.Page(), nullptr);
+    SaveSheetPicture(host.Sheet(), L"folder_page_banner");
     host.Repaint();
-    SaveScreenshot(host.Sheet(), L"folder_page_banner");
 
     ClientCapture capture(host.Page());
     const RECT& rc = capture.Client();
@@ -601,86 +432,30 @@ TEST_F(DirDressChrome, PagePaintsTheBannerTenPixelsInFromItsLowerRightCorner)
 
 // Handle counts: each paint loads, draws with five DCs and four bitmaps, and
 // frees everything again.
-std::atomic<int> LoadedBitmaps, CreatedDcs, CreatedBitmaps, CreatedCompatibleBitmaps, DeletedDcs, DeletedObjects;
-decltype(&LoadBitmapW) RealLoadBitmapW;
-decltype(&CreateCompatibleDC) RealCreateCompatibleDC;
-decltype(&CreateBitmap) RealCreateBitmap;
-decltype(&CreateCompatibleBitmap) RealCreateCompatibleBitmap;
-decltype(&DeleteDC) RealDeleteDC;
-decltype(&DeleteObject) RealDeleteObject;
-
-HBITMAP WINAPI CountLoadBitmapW(HINSTANCE instance, LPCWSTR name)
-{
-    HBITMAP bitmap = RealLoadBitmapW(instance, name);
-    LoadedBitmaps += bitmap != nullptr;
-    return bitmap;
-}
-HDC WINAPI CountCreateCompatibleDC(HDC dc)
-{
-    HDC created = RealCreateCompatibleDC(dc);
-    CreatedDcs += created != nullptr;
-    return created;
-}
-HBITMAP WINAPI CountCreateBitmap(int width, int height, UINT planes, UINT bitCount, const void* bits)
-{
-    HBITMAP bitmap = RealCreateBitmap(width, height, planes, bitCount, bits);
-    CreatedBitmaps += bitmap != nullptr && planes == 1 && bitCount == 1 && width == 150 && height == 16;
-    return bitmap;
-}
-HBITMAP WINAPI CountCreateCompatibleBitmap(HDC dc, int width, int height)
-{
-    HBITMAP bitmap = RealCreateCompatibleBitmap(dc, width, height);
-    CreatedCompatibleBitmaps += bitmap != nullptr && width == 150 && height == 16;
-    return bitmap;
-}
-BOOL WINAPI CountDeleteDC(HDC dc)
-{
-    BOOL ok = RealDeleteDC(dc);
-    DeletedDcs += ok != FALSE;
-    return ok;
-}
-BOOL WINAPI CountDeleteObject(HGDIOBJ object)
-{
-    BOOL ok = RealDeleteObject(object);
-    DeletedObjects += ok != FALSE;
-    return ok;
-}
-
 TEST_F(DirDressChrome, EveryPaintLoadsDrawsAndFreesTheBanner)
 {
     FolderPageHost host(DirDress(), temp_.Path());
     ASSERT_NE(host.Page(), nullptr);
-    HMODULE dll = DirDress().module;
-    ScopedImportPatch load(dll, "user32.dll", "LoadBitmapW", reinterpret_cast<void*>(&CountLoadBitmapW));
-    ScopedImportPatch dc(dll, "gdi32.dll", "CreateCompatibleDC", reinterpret_cast<void*>(&CountCreateCompatibleDC));
-    ScopedImportPatch mono(dll, "gdi32.dll", "CreateBitmap", reinterpret_cast<void*>(&CountCreateBitmap));
-    ScopedImportPatch compatible(dll, "gdi32.dll", "CreateCompatibleBitmap",
-                                 reinterpret_cast<void*>(&CountCreateCompatibleBitmap));
-    ScopedImportPatch deleteDc(dll, "gdi32.dll", "DeleteDC", reinterpret_cast<void*>(&CountDeleteDC));
-    ScopedImportPatch deleteObject(dll, "gdi32.dll", "DeleteObject", reinterpret_cast<void*>(&CountDeleteObject));
-    RealLoadBitmapW = reinterpret_cast<decltype(RealLoadBitmapW)>(load.Previous());
-    RealCreateCompatibleDC = reinterpret_cast<decltype(RealCreateCompatibleDC)>(dc.Previous());
-    RealCreateBitmap = reinterpret_cast<decltype(RealCreateBitmap)>(mono.Previous());
-    RealCreateCompatibleBitmap = reinterpret_cast<decltype(RealCreateCompatibleBitmap)>(compatible.Previous());
-    RealDeleteDC = reinterpret_cast<decltype(RealDeleteDC)>(deleteDc.Previous());
-    RealDeleteObject = reinterpret_cast<decltype(RealDeleteObject)>(deleteObject.Previous());
-    ASSERT_TRUE(RealLoadBitmapW && RealCreateCompatibleDC && RealCreateBitmap && RealCreateCompatibleBitmap &&
-                RealDeleteDC && RealDeleteObject);
+    ImportSpy spy(DirDress().module);
+    for (const char* name : {"LoadBitmapW", "CreateCompatibleDC", "CreateBitmap", "CreateCompatibleBitmap", "DeleteDC",
+                             "DeleteObject"})
+        ASSERT_TRUE(spy.Imports(name)) << name;
     PumpMessages(20);
-    LoadedBitmaps = CreatedDcs = CreatedBitmaps = CreatedCompatibleBitmaps = DeletedDcs = DeletedObjects = 0;
+    spy.bitmapNames.clear();
+    spy.bitmaps = spy.dcs = ImportSpy::Handles();
 
-    const int paints = 25;
-    for (int i = 0; i < paints; ++i) {
+    const size_t paints = 25;
+    for (size_t i = 0; i < paints; ++i) {
         InvalidateRect(host.Page(), nullptr, TRUE);
         UpdateWindow(host.Page());
     }
 
-    EXPECT_EQ(LoadedBitmaps, paints);
-    EXPECT_EQ(CreatedDcs, 5 * paints);
-    EXPECT_EQ(CreatedBitmaps, 2 * paints);
-    EXPECT_EQ(CreatedCompatibleBitmaps, 2 * paints);
-    EXPECT_EQ(DeletedDcs, 5 * paints);
-    EXPECT_EQ(DeletedObjects, 5 * paints) << "the four work bitmaps and the banner itself";
+    EXPECT_EQ(spy.bitmapNames, std::vector<ULONG_PTR>(paints, kDirDressBannerId));
+    EXPECT_EQ(spy.dcs.made, 5 * paints);
+    EXPECT_EQ(spy.dcs.destroyed, 5 * paints);
+    EXPECT_EQ(spy.bitmaps.made, 5 * paints) << "the banner and its two mask and two colour bitmaps";
+    EXPECT_EQ(spy.bitmaps.destroyed, 5 * paints);
+    EXPECT_TRUE(spy.bitmaps.live.empty() && spy.dcs.live.empty()) << spy.DescribeLive();
 }
 
 // ---------------------------------------------------------------------------
@@ -692,19 +467,13 @@ TEST_F(DirDressChrome, HelpForEveryControlOfTheTableReachesHtmlHelp)
     ASSERT_NE(host.Page(), nullptr);
     LONG n = 0;
     for (const DWORD* pair = FolderPageHelpIds; pair[0] != 0; pair += 2, ++n) {
-        HWND control = host.Control(static_cast<int>(pair[0]));
-        ASSERT_NE(control, nullptr) << "control " << pair[0];
-        HELPINFO info = {};
-        info.cbSize = sizeof(info);
-        info.iContextType = HELPINFO_WINDOW;
-        info.iCtrlId = static_cast<int>(pair[0]);
-        info.hItemHandle = control;
-        info.MousePos = CentreOf(control);
-        SendMessageW(host.Page(), WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
-        ASSERT_EQ(NewHelpCalls(), n + 1) << "control " << pair[0];
-        ExpectHelpCall(HelpCall(n), control, DirDressHelpFile(DirDress()), FolderPageHelpIds);
+        int id = static_cast<int>(pair[0]);
+        ASSERT_NE(host.Control(id), nullptr) << "control " << id;
+        SendHelp(host.Page(), id);
+        ASSERT_EQ(NewHelpCalls(), n + 1) << "control " << id;
+        ExpectHelpCall(HelpCall(n), host.Control(id), DirDressHelpFile(DirDress()), FolderPageHelpIds);
     }
-    EXPECT_EQ(DoubleLog()->callsByName, 0) << "HtmlHelpW must be bound by its ordinal, 15";
+    EXPECT_EQ(HelpDoubleLog()->callsByName, 0) << "HtmlHelpW must be bound by its ordinal, 15";
 }
 
 TEST_F(DirDressChrome, F1OnAControlAsksForItsHelpOnce)
@@ -874,9 +643,8 @@ TEST_F(DirDressChrome, ChoosingWhatsThisInTheRealMenuShowsTheHelp)
 
 TEST_F(DirDressChrome, RedirectedPageOffersTopic9OnTheTargetShortcutButton)
 {
-    std::wstring netHood = NetworkShortcuts();
+    std::wstring netHood = NetworkShortcutsFolder();
     ASSERT_FALSE(netHood.empty());
-    SHCreateDirectoryExW(nullptr, netHood.c_str(), nullptr);
     std::wstring folder = netHood + L"\\Dress chrome test share";
     CreateDirectoryW(folder.c_str(), nullptr);
     {
@@ -884,8 +652,7 @@ TEST_F(DirDressChrome, RedirectedPageOffersTopic9OnTheTargetShortcutButton)
         ASSERT_NE(host.Page(), nullptr);
         HWND button = host.Control(1011);
         ASSERT_NE(button, nullptr) << "not the redirected-folder page";
-        host.Repaint();
-        SaveScreenshot(host.Sheet(), L"redirected_page_banner");
+        SaveSheetPicture(host.Sheet(), L"redirected_page_banner");
         ScriptedMenu menu(DirDress().module, 1);
         SendMessageW(host.Page(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(button), ScreenLParam(CentreOf(button)));
         ASSERT_EQ(MenuCalls.size(), 1u);
@@ -1049,10 +816,12 @@ TEST(BuildHelpPath, NamesTheHelpFileBesideTheModuleAndRefusesACutPath)
 {
     WCHAR path[kHelpPathCapacity];
     ASSERT_TRUE(BuildHelpPath(kPickStringTopicFile, path, ARRAYSIZE(path)));
-    EXPECT_EQ(std::wstring(path), FolderOf(ThisProgramPath()) + L"\\QLNHELP.chm::/PickString.txt");
+    EXPECT_EQ(std::wstring(path), ProgramFile(L"QLNHELP.chm::/PickString.txt"));
 
     // Room for the module path but not for the help file and topic.
-    size_t tight = ThisProgramPath().size() + 4;
+    WCHAR self[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    size_t tight = wcslen(self) + 4;
     path[0] = L'x';
     EXPECT_FALSE(BuildHelpPath(kPickStringTopicFile, path, tight));
     EXPECT_EQ(path[0], L'\0');
@@ -1066,7 +835,7 @@ TEST(BuildHelpPath, NamesTheHelpFileBesideTheModuleAndRefusesACutPath)
 // no other test asks it for help.
 TEST(HtmlHelpBinding, FallsBackToTheLibraryByNameAndLooksOnlyOnce)
 {
-    ASSERT_NE(DoubleLog(), nullptr);
+    ASSERT_NE(HelpDoubleLog(), nullptr);
     ASSERT_EQ(GetModuleHandleW(L"hhctrl.ocx"), nullptr);
     HWND window = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     HELPINFO info = {};
@@ -1075,16 +844,15 @@ TEST(HtmlHelpBinding, FallsBackToTheLibraryByNameAndLooksOnlyOnce)
     info.iCtrlId = 1012;
     info.hItemHandle = window;
     {
-        SavedRegValue saved(HKEY_CLASSES_ROOT, kHtmlHelpServerKey);
-        RegisterHtmlHelpLibrary(L"C:\\no such folder\\hhctrl.ocx");
+        HelpDoubleRegistration missing(L"C:\\no such folder\\hhctrl.ocx");
         ShowContextHelp(window, &info, FilePageHelpIds, kDocDressTopicFile);
     }
     EXPECT_NE(GetModuleHandleW(L"hhctrl.ocx"), nullptr) << "the library was not loaded by name";
 
     // The double is registered again now, but the choice is kept.
-    LONG before = DoubleLog()->calls;
+    LONG before = HelpDoubleLog()->calls;
     ShowContextHelp(window, &info, FilePageHelpIds, kDocDressTopicFile);
-    EXPECT_EQ(DoubleLog()->calls, before);
+    EXPECT_EQ(HelpDoubleLog()->calls, before);
     DestroyWindow(window);
 }
 
@@ -1096,10 +864,9 @@ TEST_F(DirDressChrome, RegisteredPathWithEnvironmentVariablesIsExpanded)
     TempDir copyDir;
     std::wstring copy = copyDir.Child(L"DirDressCopy.dll");
     ASSERT_TRUE(CopyFileW(DirDress().Path().c_str(), copy.c_str(), FALSE));
-    SetEnvironmentVariableW(L"DRESS_TEST_DOUBLE_DIR", FolderOf(DoublePath()).c_str());
+    SetEnvironmentVariableW(L"DRESS_TEST_DOUBLE_DIR", ProgramFolder().c_str());
     {
-        SavedRegValue saved(HKEY_CLASSES_ROOT, kHtmlHelpServerKey);
-        RegisterHtmlHelpLibrary(L"%DRESS_TEST_DOUBLE_DIR%\\HtmlHelpDouble.dll", REG_EXPAND_SZ);
+        HelpDoubleRegistration expandable(L"%DRESS_TEST_DOUBLE_DIR%\\HtmlHelpDouble.dll", REG_EXPAND_SZ);
         Deliverable second = Deliverable::Load(copy.c_str());
         ASSERT_NE(second.module, nullptr);
         ASSERT_NE(second.module, DirDress().module);
@@ -1107,12 +874,7 @@ TEST_F(DirDressChrome, RegisteredPathWithEnvironmentVariablesIsExpanded)
             FolderPageHost host(second, temp_.Path());
             ASSERT_NE(host.Page(), nullptr);
             HWND edit = host.Control(1000);
-            HELPINFO info = {};
-            info.cbSize = sizeof(info);
-            info.iContextType = HELPINFO_WINDOW;
-            info.iCtrlId = 1000;
-            info.hItemHandle = edit;
-            SendMessageW(host.Page(), WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+            SendHelp(host.Page(), 1000);
             ASSERT_EQ(NewHelpCalls(), 1);
             ExpectHelpCall(HelpCall(0), edit, copyDir.Path() + L"\\QLNHELP.chm::/DirDress.txt", FolderPageHelpIds);
         }

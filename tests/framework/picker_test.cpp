@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
+#include "help_double.h"
 #include "help_ids.h"
 #include "host.h"
-#include "htmlhelp_double.h"
 #include "picker.h"
 #include "picker_ids.h"
 
@@ -29,17 +29,9 @@ const wchar_t kCaption[] = L"Change string";
 const wchar_t kDefaultModule[] = L"%SystemRoot%\\system32\\SHELL32.dll";
 const DWORD kWait = 5000;
 
-std::wstring BinDir()
-{
-    WCHAR path[MAX_PATH] = L"";
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir = path;
-    return dir.substr(0, dir.rfind(L'\\'));
-}
-
-std::wstring StringsDll() { return BinDir() + L"\\picker_strings.dll"; }
-std::wstring HashBlockDll() { return BinDir() + L"\\picker_hashblock.dll"; }
-std::wstring MarkerDll() { return BinDir() + L"\\picker_marker.dll"; }
+std::wstring StringsDll() { return ProgramFile(L"picker_strings.dll"); }
+std::wstring HashBlockDll() { return ProgramFile(L"picker_hashblock.dll"); }
+std::wstring MarkerDll() { return ProgramFile(L"picker_marker.dll"); }
 
 std::wstring Indirect(const std::wstring& path, UINT id)
 {
@@ -330,7 +322,7 @@ TEST(PickerOpening, EmptyTextShowsTheDefaultModuleWithoutSelection)
 
 TEST(PickerOpening, StoredStringIsPreselectedAndPathShownAsStored)
 {
-    EnvironmentVariable dir(L"DRESS_PICKER_DIR", BinDir());
+    EnvironmentVariable dir(L"DRESS_PICKER_DIR", ProgramFolder());
     std::wstring stored = L"@%DRESS_PICKER_DIR%\\picker_strings.dll,-21";
     PickerView view;
     PickerRun run = RunPicker(stored, [&](HWND picker) {
@@ -411,7 +403,7 @@ TEST(PickerOpening, UnknownIdentifierOrModuleLeavesNothingSelected)
 
 TEST(PickerChoosing, OkReturnsTheSelectedStringWithThePathUnexpanded)
 {
-    EnvironmentVariable dir(L"DRESS_PICKER_DIR", BinDir());
+    EnvironmentVariable dir(L"DRESS_PICKER_DIR", ProgramFolder());
     PickerRun run = RunPicker(L"@%DRESS_PICKER_DIR%\\picker_strings.dll,-1", [&](HWND picker) {
         Select(picker, IndexOf(StringsItems(), 4));  // the second "Twin"
         Press(picker, IDOK);
@@ -742,7 +734,7 @@ TEST(PickerListing, FillStringListReportsWhetherTheModuleOpened)
 
 TEST(IndirectStrings, ResolveToTheStringText)
 {
-    EnvironmentVariable dir(L"DRESS_PICKER_DIR", BinDir());
+    EnvironmentVariable dir(L"DRESS_PICKER_DIR", ProgramFolder());
     WCHAR text[MAX_PATH];
     ResolveIndirectString(Indirect(StringsDll(), 1).c_str(), text);
     EXPECT_STREQ(L"Alpha", text);
@@ -898,63 +890,10 @@ TEST(PickerThreads, TwoOpenPickersKeepTheirOwnState)
 // ---------------------------------------------------------------------------
 // Context help
 
-namespace {
-
-const wchar_t kHtmlHelpServerKey[] = L"CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32";
-
-// Points the HTML Help registration at the recording double for the life of
-// the object, and puts the previous value back afterwards.
-class HtmlHelpDoubleRegistration {
-public:
-    HtmlHelpDoubleRegistration()
-    {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, kHtmlHelpServerKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-            DWORD bytes = 0;
-            if (RegQueryValueExW(key, nullptr, nullptr, &type_, nullptr, &bytes) == ERROR_SUCCESS) {
-                saved_.resize(bytes);
-                hadValue_ = RegQueryValueExW(key, nullptr, nullptr, &type_, saved_.data(), &bytes) == ERROR_SUCCESS;
-            }
-            RegCloseKey(key);
-        }
-        SetRegString(HKEY_CLASSES_ROOT, kHtmlHelpServerKey, nullptr, BinDir() + L"\\HtmlHelpDouble.dll");
-        HMODULE double_ = LoadLibraryW((BinDir() + L"\\HtmlHelpDouble.dll").c_str());
-        auto get = double_ ? reinterpret_cast<HelpDoubleLogFn>(
-                                 reinterpret_cast<void*>(GetProcAddress(double_, "HelpDoubleLog")))
-                           : nullptr;
-        log_ = get ? get() : nullptr;
-    }
-    ~HtmlHelpDoubleRegistration()
-    {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, kHtmlHelpServerKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-            return;
-        if (hadValue_)
-            RegSetValueExW(key, nullptr, 0, type_, saved_.data(), static_cast<DWORD>(saved_.size()));
-        else
-            RegDeleteValueW(key, nullptr);
-        RegCloseKey(key);
-    }
-    HtmlHelpDoubleRegistration(const HtmlHelpDoubleRegistration&) = delete;
-    HtmlHelpDoubleRegistration& operator=(const HtmlHelpDoubleRegistration&) = delete;
-
-    HelpCallLog* Log() const { return log_; }
-
-private:
-    HelpCallLog* log_ = nullptr;
-    bool hadValue_ = false;
-    DWORD type_ = REG_SZ;
-    std::vector<BYTE> saved_;
-};
-
-std::vector<DWORD> Pairs(const DWORD* table, size_t count) { return std::vector<DWORD>(table, table + count); }
-
-}  // namespace
-
 TEST(PickerHelp, F1AndWhatsThisShowThePickersTopics)
 {
-    HtmlHelpDoubleRegistration registration;
-    HelpCallLog* log = registration.Log();
+    HelpDoubleRegistration registration;
+    HelpCallLog* log = HelpDoubleLog();
     ASSERT_NE(nullptr, log);
     LONG before = log->calls;
 
@@ -963,12 +902,7 @@ TEST(PickerHelp, F1AndWhatsThisShowThePickersTopics)
     RunPicker(Indirect(StringsDll(), 1), [&](HWND picker) {
         // F1 over the list.
         list = Child(picker, IDC_PICKER_LIST);
-        HELPINFO info = {};
-        info.cbSize = sizeof(info);
-        info.iContextType = HELPINFO_WINDOW;
-        info.iCtrlId = IDC_PICKER_LIST;
-        info.hItemHandle = list;
-        SendMessageW(picker, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+        SendHelp(picker, IDC_PICKER_LIST);
 
         // A right click on "Default", then "What's This?" from the keyboard.
         defaultButton = Child(picker, IDC_PICKER_DEFAULT);
@@ -993,14 +927,10 @@ TEST(PickerHelp, F1AndWhatsThisShowThePickersTopics)
     EXPECT_TRUE(open);
     ASSERT_EQ(before + 2, log->calls);
 
-    std::wstring expectedFile = BinDir() + L"\\QLNHELP.chm::/PickString.txt";
-    std::vector<DWORD> table = Pairs(StringPickerHelpIds, ARRAYSIZE(StringPickerHelpIds));
     const HWND callers[] = {list, defaultButton};
     for (int i = 0; i < 2; ++i) {
-        const RecordedHelpCall& call = log->call[before + i];
-        EXPECT_EQ(callers[i], call.caller) << "call " << i;
-        EXPECT_EQ(expectedFile, std::wstring(call.file)) << "call " << i;
-        EXPECT_EQ(0x11u, call.command) << "call " << i;  // HH_TP_HELP_WM_HELP
-        EXPECT_EQ(table, Pairs(call.pairs, 2 * call.pairCount)) << "call " << i;
+        SCOPED_TRACE(testing::Message() << "call " << i);
+        ExpectHelpCall(log->call[before + i], callers[i], ProgramFile(L"QLNHELP.chm::/PickString.txt"),
+                       StringPickerHelpIds);
     }
 }

@@ -56,21 +56,6 @@ void ExpectUnregistered()
     EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, Info().handlerList));
 }
 
-DWORD RunRegsvr32(const std::wstring& arguments)
-{
-    std::wstring command = L"regsvr32.exe " + arguments;
-    STARTUPINFOW startup = {sizeof(startup)};
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return GetLastError() | 0x80000000u;
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
-}
-
 TEST(ClassFactory, ServesOnlyItsOwnClassAndFactoryInterfaces)
 {
     void* object = reinterpret_cast<void*>(1);

@@ -1,6 +1,7 @@
 #include "host.h"
 
 #include <gtest/gtest.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 
@@ -8,6 +9,8 @@
 #include <chrono>
 #include <cstdio>
 #include <thread>
+
+#include "picker_ids.h"
 
 // ---------------------------------------------------------------------------
 // Deliverable
@@ -216,6 +219,37 @@ void RemoveTree(const std::wstring& path)
     RemoveDirectoryW(path.c_str());
 }
 
+std::wstring FolderOf(const std::wstring& path)
+{
+    return path.substr(0, path.find_last_of(L'\\'));
+}
+
+std::wstring ProgramFolder()
+{
+    WCHAR path[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return FolderOf(path);
+}
+
+std::wstring ProgramFile(const std::wstring& name)
+{
+    return ProgramFolder() + L"\\" + name;
+}
+
+std::wstring SystemFile(const std::wstring& name)
+{
+    WCHAR path[MAX_PATH] = L"";
+    GetSystemDirectoryW(path, MAX_PATH);
+    return std::wstring(path) + L"\\" + name;
+}
+
+std::wstring NetworkShortcutsFolder()
+{
+    WCHAR path[MAX_PATH] = L"";
+    SHGetSpecialFolderPathW(nullptr, path, CSIDL_NETHOOD, TRUE);
+    return path;
+}
+
 bool WriteBytes(const std::wstring& path, const std::string& bytes)
 {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -252,6 +286,11 @@ bool WriteUnicodeFile(const std::wstring& path, const std::wstring& text)
 bool FileExists(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool Touch(const std::wstring& path)
+{
+    return WriteBytes(path, std::string());
 }
 
 DWORD Attributes(const std::wstring& path)
@@ -365,6 +404,43 @@ void* PatchImportOrdinal(HMODULE module, const char* dll, WORD ordinal, void* re
         replacement);
 }
 
+ImportPatch::ImportPatch(HMODULE module, const char* dll, const char* function, void* replacement)
+    : module_(module), dll_(dll), function_(function), ordinal_(0)
+{
+    original_ = PatchImport(module, dll, function, replacement);
+}
+
+ImportPatch::ImportPatch(HMODULE module, const char* dll, WORD ordinal, void* replacement)
+    : module_(module), dll_(dll), function_(nullptr), ordinal_(ordinal)
+{
+    original_ = PatchImportOrdinal(module, dll, ordinal, replacement);
+}
+
+ImportPatch::~ImportPatch()
+{
+    if (!original_)
+        return;
+    if (function_)
+        PatchImport(module_, dll_, function_, original_);
+    else
+        PatchImportOrdinal(module_, dll_, ordinal_, original_);
+}
+
+DWORD RunRegsvr32(const std::wstring& arguments)
+{
+    std::wstring command = L"regsvr32.exe " + arguments;
+    STARTUPINFOW startup = {sizeof(startup)};
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return GetLastError() | 0x80000000u;
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
 // ---------------------------------------------------------------------------
 // Messages and windows
 
@@ -465,9 +541,45 @@ bool PropertySheetHost::Show(const wchar_t* caption)
     return true;
 }
 
+HWND PropertySheetHost::ShowExtension(const Deliverable& dll, REFCLSID clsid, IDataObject* data)
+{
+    IShellExtInit* init = nullptr;
+    EXPECT_EQ(dll.Create(clsid, IID_IShellExtInit, reinterpret_cast<void**>(&init)), S_OK);
+    if (init) {
+        EXPECT_EQ(init->Initialize(nullptr, data, nullptr), S_OK);
+    }
+    if (data)
+        data->Release();
+    if (!init)
+        return nullptr;
+    IShellPropSheetExt* extension = nullptr;
+    EXPECT_EQ(init->QueryInterface(IID_IShellPropSheetExt, reinterpret_cast<void**>(&extension)), S_OK);
+    init->Release();
+    if (!extension)
+        return nullptr;
+    EXPECT_EQ(extension->AddPages(AddPage, reinterpret_cast<LPARAM>(this)), S_OK);
+    extension->Release();
+    EXPECT_EQ(PageCount(), 1u);
+    EXPECT_TRUE(Show());
+    HWND page = CurrentPage();
+    EXPECT_NE(page, nullptr);
+    return page;
+}
+
 HWND PropertySheetHost::CurrentPage() const
 {
     return sheet_ ? PropSheet_GetCurrentPageHwnd(sheet_) : nullptr;
+}
+
+std::wstring PropertySheetHost::TabCaption(int index) const
+{
+    WCHAR caption[128] = L"";
+    TCITEMW tab = {};
+    tab.mask = TCIF_TEXT;
+    tab.pszText = caption;
+    tab.cchTextMax = ARRAYSIZE(caption);
+    SendMessageW(PropSheet_GetTabControl(sheet_), TCM_GETITEMW, index, reinterpret_cast<LPARAM>(&tab));
+    return caption;
 }
 
 bool PropertySheetHost::ApplyEnabled() const
@@ -556,6 +668,17 @@ bool IsModified(HWND page, int id)
     return SendMessageW(GetDlgItem(page, id), EM_GETMODIFY, 0, 0) != 0;
 }
 
+void SaveSheetPicture(HWND sheet, const std::wstring& name)
+{
+    PumpMessages(300);
+    SaveScreenshot(sheet, name);
+}
+
+HICON ShownIcon(HWND page, int id)
+{
+    return reinterpret_cast<HICON>(SendDlgItemMessageW(page, id, STM_GETIMAGE, IMAGE_ICON, 0));
+}
+
 bool AnswerModal(const wchar_t* title, const std::function<void(HWND)>& answer,
                  const std::function<void()>& action, DWORD timeoutMs)
 {
@@ -577,4 +700,46 @@ bool AnswerModal(const wchar_t* title, const std::function<void(HWND)>& answer,
     action();
     helper.join();
     return found;
+}
+
+PickerAnswer AnswerStringPicker(HWND page, int button, UINT id, int pickerButton, const std::wstring& module)
+{
+    PickerAnswer answer;
+    answer.shown = AnswerModal(
+        L"Change string",
+        [&](HWND picker) {
+            answer.file = WindowText(GetDlgItem(picker, IDC_PICKER_FILE));
+            HWND list = GetDlgItem(picker, IDC_PICKER_LIST);
+            auto findString = [&] {
+                LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+                for (LRESULT i = 0; i < count; ++i)
+                    if (id == kFirstString ? i == 0 : static_cast<UINT>(SendMessageW(list, LB_GETITEMDATA, i, 0)) == id)
+                        return static_cast<int>(i);
+                return -1;
+            };
+            if (!module.empty()) {
+                HWND path = GetDlgItem(picker, IDC_PICKER_FILE);
+                SendMessageW(path, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(module.c_str()));
+                SendMessageW(picker, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(path), TRUE);
+                PostMessageW(path, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+                PostMessageW(path, WM_KEYUP, VK_RETURN, 0xC01C0001);
+                for (int wait = 0; wait < 200; ++wait) {
+                    Sleep(25);  // the reload runs on the picker's thread
+                    if (findString() >= 0)
+                        break;
+                }
+            }
+            int index = findString();
+            if (index >= 0)
+                SendMessageW(list, LB_SETCURSEL, index, 0);
+            SendMessageW(GetDlgItem(picker, pickerButton), BM_CLICK, 0, 0);
+            for (int i = 0; i < 150 && IsWindow(picker); ++i)
+                Sleep(20);
+            if (IsWindow(picker)) {
+                ADD_FAILURE() << "the picker stayed open";
+                PostMessageW(picker, WM_COMMAND, IDCANCEL, 0);
+            }
+        },
+        [&] { Click(page, button); });
+    return answer;
 }

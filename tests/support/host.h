@@ -60,12 +60,25 @@ private:
 
 void RemoveTree(const std::wstring& path);
 
+// A path without its last backslash and what follows it.
+std::wstring FolderOf(const std::wstring& path);
+// The folder of the test program, where the deliverables and the test
+// libraries lie, and a file in it.
+std::wstring ProgramFolder();
+std::wstring ProgramFile(const std::wstring& name);
+// A file of the system folder ("...\system32\name").
+std::wstring SystemFile(const std::wstring& name);
+// The user's Network Shortcuts folder, created when missing.
+std::wstring NetworkShortcutsFolder();
+
 // Files written and read as raw bytes or UTF-16 text.
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 // Writes text as UTF-16LE with its byte-order mark.
 bool WriteUnicodeFile(const std::wstring& path, const std::wstring& text);
 bool FileExists(const std::wstring& path);
+// Creates (or empties) a file.
+bool Touch(const std::wstring& path);
 DWORD Attributes(const std::wstring& path);
 
 // Reads one key of a profile file through the platform; `missing` when absent.
@@ -84,6 +97,36 @@ void DeleteRegTree(HKEY root, const std::wstring& key);
 // Returns the previous target, or null when the import was not found.
 void* PatchImport(HMODULE module, const char* dll, const char* function, void* replacement);
 void* PatchImportOrdinal(HMODULE module, const char* dll, WORD ordinal, void* replacement);
+
+// An import patch undone at the end of its scope; by name, or by ordinal
+// (shell32 62 is PickIconDlg, 192 SHUpdateImageW).
+class ImportPatch {
+public:
+    ImportPatch(HMODULE module, const char* dll, const char* function, void* replacement);
+    ImportPatch(HMODULE module, const char* dll, WORD ordinal, void* replacement);
+    ~ImportPatch();
+    ImportPatch(const ImportPatch&) = delete;
+    ImportPatch& operator=(const ImportPatch&) = delete;
+
+    // Whether the module imports the function (and so was patched).
+    bool Installed() const { return original_ != nullptr; }
+    // The target the entry had before: the real function.
+    template <typename F>
+    F Original() const
+    {
+        return reinterpret_cast<F>(original_);
+    }
+
+private:
+    HMODULE module_;
+    const char* dll_;
+    const char* function_;
+    WORD ordinal_;
+    void* original_;
+};
+
+// Runs regsvr32 with the arguments; its exit code.
+DWORD RunRegsvr32(const std::wstring& arguments);
 
 // Dispatches pending messages of this thread, for up to `milliseconds`
 // or until idle after at least one pass.
@@ -111,8 +154,16 @@ public:
     // Shows the sheet with every page added so far; false on failure.
     bool Show(const wchar_t* caption = L"Properties");
 
+    // Plays the shell towards one extension: creates the object, hands it
+    // `data` (taking over that reference; null: Initialize without a data
+    // object), lets it add its pages and shows them. Returns the current
+    // page; every step that fails is recorded as a test failure.
+    HWND ShowExtension(const Deliverable& dll, REFCLSID clsid, IDataObject* data);
+
     HWND Sheet() const { return sheet_; }
     HWND CurrentPage() const;
+    // The caption of the tab at `index`.
+    std::wstring TabCaption(int index = 0) const;
     size_t PageCount() const { return pages_.size(); }
     bool ApplyEnabled() const;
 
@@ -138,9 +189,29 @@ bool IsChecked(HWND page, int id);
 bool IsEnabled(HWND page, int id);
 bool IsReadOnlyEdit(HWND page, int id);
 bool IsModified(HWND page, int id);                   // EM_GETMODIFY
+HICON ShownIcon(HWND page, int id);                   // STM_GETIMAGE of a static icon
+
+// A picture of a sheet for people to look at (SaveScreenshot). Wine paints
+// a new sheet's controls a little after it is shown, so the picture first
+// waits 300 ms, pumping this thread's messages.
+void SaveSheetPicture(HWND sheet, const std::wstring& name);
 
 // Runs `answer` on a second thread as soon as a window titled `title`
 // appears (within timeoutMs), while `action` runs (and blocks in a modal
 // loop) on this thread. Returns whether the window was found.
 bool AnswerModal(const wchar_t* title, const std::function<void(HWND)>& answer,
                  const std::function<void()>& action, DWORD timeoutMs = 10000);
+
+// The string picker ("Change string") that clicking `button` of `page`
+// opens, answered from a second thread as a user would: it loads `module`
+// first when one is given (typed into its path field, then Enter), selects
+// the string `id` (kFirstString: the first listed) and presses
+// `pickerButton` (IDOK, IDCANCEL or IDC_PICKER_DEFAULT). A picker left open
+// is cancelled, with a failure, so that the test ends.
+const UINT kFirstString = 0xFFFFFFFF;
+struct PickerAnswer {
+    bool shown = false;
+    std::wstring file;  // the module path the picker opened with
+};
+PickerAnswer AnswerStringPicker(HWND page, int button, UINT id, int pickerButton = IDOK,
+                                const std::wstring& module = std::wstring());
