@@ -266,83 +266,53 @@ protected:
     std::wstring extension_, progId_, path_;
 };
 
-TEST_F(DefaultIcon, SplitsAtTheLastComma)
-{
-    int index = 0;
-    SetValue(L"C:\\Icons\\set.dll,-12");
-    EXPECT_EQ(Get(&index), L"C:\\Icons\\set.dll");
-    EXPECT_EQ(index, -12);
-    SetValue(L"a.dll,1,2");
-    EXPECT_EQ(Get(&index), L"a.dll,1");
-    EXPECT_EQ(index, 2);
-    SetValue(L"a.ico");
-    EXPECT_EQ(Get(&index), L"a.ico");
-    EXPECT_EQ(index, 0);
-    SetValue(L"a.dll, +7x");
-    EXPECT_EQ(Get(&index), L"a.dll");
-    EXPECT_EQ(index, 7);
-    SetValue(L"a.dll,abc");
-    Get(&index);
-    EXPECT_EQ(index, 0);
-    SetValue(L"a.dll,99999999999");
-    Get(&index);
-    EXPECT_EQ(index, INT_MAX);
-    SetValue(L"a.dll,-99999999999");
-    Get(&index);
-    EXPECT_EQ(index, INT_MIN);
-    SetValue(L"a.dll,-2147483648");
-    Get(&index);
-    EXPECT_EQ(index, INT_MIN);
-}
-
-TEST_F(DefaultIcon, PercentOneIsTheFilesOwnPath)
-{
-    int index = 0;
-    SetValue(L"%1");
-    EXPECT_EQ(Get(&index), path_);
-    EXPECT_EQ(index, 0);
-    SetValue(L"%1!s!,5");
-    EXPECT_EQ(Get(&index), path_);
-    EXPECT_EQ(index, 5);
-}
-
-TEST_F(DefaultIcon, OtherInsertsStayAsTheyStandAndNeverReadAnArgument)
+TEST_F(DefaultIcon, SplitsAtTheLastCommaAndInsertsOnlyTheFilesPath)
 {
     // Any program can write this value: inserts that would read arguments
     // the lookup never gives must neither crash nor expand.
-    int index = 0;
-    SetValue(L"%2");
-    EXPECT_EQ(Get(&index), L"%2");
-    SetValue(L"C:\\x%3!s!y.dll,4");
-    EXPECT_EQ(Get(&index), L"C:\\x%3!s!y.dll");
-    EXPECT_EQ(index, 4);
-    SetValue(L"%1 %2 %99!s! %10");
-    EXPECT_EQ(Get(&index), path_ + L" %2 %99!s! %10");
-    // %1 asked for as anything but a string would print the pointer.
-    SetValue(L"%1!d!|%1!*s!|%2!*.*s!");
-    EXPECT_EQ(Get(&index), L"%1!d!|%1!*s!|%2!*.*s!");
-    // An insert whose format is never closed.
-    SetValue(L"a%4!s");
-    EXPECT_EQ(Get(&index), L"a%4!s");
-    // FormatMessageW's own escapes keep their meaning.
-    SetValue(L"100%%.dll,1");
-    EXPECT_EQ(Get(&index), L"100%.dll");
-    SetValue(L"%%1.ico");
-    EXPECT_EQ(Get(&index), L"%1.ico");
-    SetValue(L"line%nbreak%ttab%rend% %.%!");
-    EXPECT_EQ(Get(&index), L"line\r\nbreak\ttab\rend .!");
-    // Before any other character FormatMessageW would drop the "%": an
-    // environment variable must come out whole, not expanded.
-    SetValue(L"%SystemRoot%\\system32\\shell32.dll,3");
-    EXPECT_EQ(Get(&index), L"%SystemRoot%\\system32\\shell32.dll");
-    EXPECT_EQ(index, 3);
-    SetValue(L"%ProgramFiles%\\%APP%\\a.ico");
-    EXPECT_EQ(Get(&index), L"%ProgramFiles%\\%APP%\\a.ico");
-    SetValue(L"100%");
-    EXPECT_EQ(Get(&index), L"100%");
-    SetValue(L"cut%0here,9");
-    EXPECT_EQ(Get(&index), L"cut");
-    EXPECT_EQ(index, 0);
+    const struct {
+        std::wstring value;
+        std::wstring location;
+        int index;
+    } cases[] = {
+        // The index after the last comma; no digits give 0, a magnitude
+        // beyond 32 bits the nearest bound.
+        {L"C:\\Icons\\set.dll,-12", L"C:\\Icons\\set.dll", -12},
+        {L"a.dll,1,2", L"a.dll,1", 2},
+        {L"a.ico", L"a.ico", 0},
+        {L"a.dll, +7x", L"a.dll", 7},
+        {L"a.dll,abc", L"a.dll", 0},
+        {L"a.dll,99999999999", L"a.dll", INT_MAX},
+        {L"a.dll,-99999999999", L"a.dll", INT_MIN},
+        {L"a.dll,-2147483648", L"a.dll", INT_MIN},
+        // "%1" is the file's own path.
+        {L"%1", path_, 0},
+        {L"%1!s!,5", path_, 5},
+        // Other inserts stay as they stand.
+        {L"%2", L"%2", 0},
+        {L"C:\\x%3!s!y.dll,4", L"C:\\x%3!s!y.dll", 4},
+        {L"%1 %2 %99!s! %10", path_ + L" %2 %99!s! %10", 0},
+        // %1 asked for as anything but a string would print the pointer.
+        {L"%1!d!|%1!*s!|%2!*.*s!", L"%1!d!|%1!*s!|%2!*.*s!", 0},
+        // An insert whose format is never closed.
+        {L"a%4!s", L"a%4!s", 0},
+        // FormatMessageW's own escapes keep their meaning.
+        {L"100%%.dll,1", L"100%.dll", 1},
+        {L"%%1.ico", L"%1.ico", 0},
+        {L"line%nbreak%ttab%rend% %.%!", L"line\r\nbreak\ttab\rend .!", 0},
+        // Before any other character FormatMessageW would drop the "%": an
+        // environment variable must come out whole, not expanded.
+        {L"%SystemRoot%\\system32\\shell32.dll,3", L"%SystemRoot%\\system32\\shell32.dll", 3},
+        {L"%ProgramFiles%\\%APP%\\a.ico", L"%ProgramFiles%\\%APP%\\a.ico", 0},
+        {L"100%", L"100%", 0},
+        {L"cut%0here,9", L"cut", 0},
+    };
+    for (const auto& c : cases) {
+        SetValue(c.value);
+        int index = 0;
+        EXPECT_EQ(Get(&index), c.location) << testing::PrintToString(c.value);
+        EXPECT_EQ(index, c.index) << testing::PrintToString(c.value);
+    }
 }
 
 TEST_F(DefaultIcon, FailsWithoutAUsableValueAndLeavesTheOutputs)

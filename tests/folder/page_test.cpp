@@ -255,24 +255,19 @@ TEST_F(FolderPageTest, TypedInfoTipIsDroppedByCancel)
     EXPECT_TRUE(spy->calls.empty()) << spy->calls.front();
 }
 
-TEST_F(FolderPageTest, NonAsciiInfoTipSurvives)
+TEST_F(FolderPageTest, TypedInfoTipKeepsNonAsciiTextAndIsCutTo259Characters)
 {
-    const std::wstring text = L"Caf\u00E9 \u2713 \u65E5\u672C\u8A9E";
-    FolderSheet sheet(folder);
-    TypeText(Item(sheet.page, kInfoTipEdit), text);
-    sheet.host.PressOk();
-    EXPECT_EQ(Read(L"InfoTip"), text);
-}
-
-TEST_F(FolderPageTest, LongInfoTipIsCutTo259Characters)
-{
-    FolderSheet sheet(folder);
-    std::wstring typed;
+    std::wstring longText;
     for (int i = 0; i < 300; ++i)
-        typed += static_cast<wchar_t>(L'a' + i % 26);
-    TypeText(Item(sheet.page, kInfoTipEdit), typed);
-    sheet.host.PressOk();
-    EXPECT_EQ(Read(L"InfoTip"), typed.substr(0, 259));
+        longText += static_cast<wchar_t>(L'a' + i % 26);
+    const std::wstring nonAscii = L"Caf\u00E9 \u2713 \u65E5\u672C\u8A9E";
+    for (const std::wstring& typed : {nonAscii, longText}) {
+        FolderSheet sheet(folder);
+        SetWindowTextW(Item(sheet.page, kInfoTipEdit), L"");
+        TypeText(Item(sheet.page, kInfoTipEdit), typed);
+        sheet.host.PressOk();
+        EXPECT_EQ(Read(L"InfoTip"), typed.substr(0, 259));
+    }
 }
 
 TEST_F(FolderPageTest, ClearedInfoTipDeletesTheKey)
@@ -496,51 +491,43 @@ TEST_F(FolderPageTest, ApplyWithNothingStoredStillDeletesIconKeysAndMarksFolder)
 // ---------------------------------------------------------------------------
 // Label and InfoTip strings
 
-TEST_F(FolderPageTest, PickedLabelIsShownMarkedAndWritten)
+TEST_F(FolderPageTest, TheLabelIsPickedDefaultedOrKeptByThePicker)
 {
-    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nLocalizedResourceName=" + Strings(1) + L"\r\n"));
-    FolderSheet sheet(folder);
-    HWND page = sheet.page;
-    EXPECT_EQ(WindowText(Item(page, kLabelEdit)), L"Alpha");
-    EXPECT_FALSE(IsModified(page, kLabelEdit));
+    // The picker's OK takes the choice, "Default" empties the label, Cancel
+    // changes nothing; the apply writes a modified label only.
+    const struct {
+        int pickerButton;
+        const wchar_t* shown;
+        std::vector<std::wstring> writes;
+        std::wstring stored;
+    } cases[] = {
+        {IDOK, L"Beta", {L"write LocalizedResourceName=" + Strings(5)}, Strings(5)},
+        {IDC_PICKER_DEFAULT, L"", {L"write LocalizedResourceName=<null>"}, L"<missing>"},
+        {IDCANCEL, L"Alpha", {}, Strings(1)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "picker button " << c.pickerButton);
+        ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nLocalizedResourceName=" + Strings(1) + L"\r\n"));
+        spy->calls.clear();
+        FolderSheet sheet(folder);
+        HWND page = sheet.page;
+        EXPECT_EQ(WindowText(Item(page, kLabelEdit)), L"Alpha");
+        EXPECT_FALSE(IsModified(page, kLabelEdit));
 
-    PickerAnswer answer = AnswerStringPicker(page, kChangeLabel, 5);
-    ASSERT_TRUE(answer.shown);
-    // The picker opened on the module of the stored label.
-    EXPECT_EQ(answer.file, ProgramFile(L"picker_strings.dll"));
-    EXPECT_EQ(WindowText(Item(page, kLabelEdit)), L"Beta");
-    EXPECT_TRUE(IsModified(page, kLabelEdit));
-    EXPECT_TRUE(sheet.host.ApplyEnabled());
-    SaveSheetPicture(sheet.host.Sheet(), L"folder_page_label_picked");
-    sheet.host.PressOk();
-    EXPECT_EQ(Read(L"LocalizedResourceName"), Strings(5));
-}
-
-TEST_F(FolderPageTest, DefaultInThePickerDeletesTheLabel)
-{
-    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nLocalizedResourceName=" + Strings(1) + L"\r\n"));
-    FolderSheet sheet(folder);
-    ASSERT_TRUE(AnswerStringPicker(sheet.page, kChangeLabel, 0, IDC_PICKER_DEFAULT).shown);
-    EXPECT_EQ(WindowText(Item(sheet.page, kLabelEdit)), L"");
-    EXPECT_TRUE(IsModified(sheet.page, kLabelEdit));
-    EXPECT_TRUE(sheet.host.ApplyEnabled());
-    sheet.host.PressOk();
-    EXPECT_EQ(Read(L"LocalizedResourceName"), L"<missing>");
-    EXPECT_EQ(spy->CallsOf(L"write LocalizedResourceName"),
-              std::vector<std::wstring>{L"write LocalizedResourceName=<null>"});
-}
-
-TEST_F(FolderPageTest, CancelledPickerChangesNothing)
-{
-    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nLocalizedResourceName=" + Strings(1) + L"\r\n"));
-    FolderSheet sheet(folder);
-    ASSERT_TRUE(AnswerStringPicker(sheet.page, kChangeLabel, 5, IDCANCEL).shown);
-    EXPECT_EQ(WindowText(Item(sheet.page, kLabelEdit)), L"Alpha");
-    EXPECT_FALSE(IsModified(sheet.page, kLabelEdit));
-    EXPECT_FALSE(sheet.host.ApplyEnabled());
-    sheet.host.PressOk();
-    EXPECT_TRUE(spy->CallsOf(L"write LocalizedResourceName").empty());
-    EXPECT_EQ(Read(L"LocalizedResourceName"), Strings(1));
+        PickerAnswer answer = AnswerStringPicker(page, kChangeLabel, 5, c.pickerButton);
+        ASSERT_TRUE(answer.shown);
+        // The picker opened on the module of the stored label.
+        EXPECT_EQ(answer.file, ProgramFile(L"picker_strings.dll"));
+        bool changed = c.pickerButton != IDCANCEL;
+        EXPECT_EQ(WindowText(Item(page, kLabelEdit)), c.shown);
+        EXPECT_EQ(IsModified(page, kLabelEdit), changed);
+        EXPECT_EQ(sheet.host.ApplyEnabled(), changed);
+        if (c.pickerButton == IDOK)
+            SaveSheetPicture(sheet.host.Sheet(), L"folder_page_label_picked");
+        sheet.host.PressOk();
+        EXPECT_EQ(spy->CallsOf(L"write LocalizedResourceName"), c.writes);
+        EXPECT_EQ(Read(L"LocalizedResourceName"), c.stored);
+    }
 }
 
 TEST_F(FolderPageTest, PickedInfoTipThenTextModeShowsAndWritesTheIndirectString)

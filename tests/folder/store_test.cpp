@@ -68,30 +68,34 @@ TEST(DesktopIniPath, AppendsDesktopIniOnlyWhenItFits)
     EXPECT_STREQ(path, L"");
 }
 
-TEST(IconFileForms, AbsoluteAndVariablePathsStandForThemselves)
+TEST(IconFileForms, StoredAndWorkingFormsRoundTrip)
 {
-    bool expanded = false;
-    EXPECT_EQ(Expand(L"D:\\Photos", L"C:\\Icons\\a.ico", &expanded), L"C:\\Icons\\a.ico");
-    EXPECT_TRUE(expanded);
-    EXPECT_EQ(Expand(L"D:\\Photos", L"%SystemRoot%\\system32\\SHELL32.dll"), L"%SystemRoot%\\system32\\SHELL32.dll");
-    EXPECT_EQ(Contract(L"D:\\Photos", L"%SystemRoot%\\system32\\SHELL32.dll"), L"%SystemRoot%\\system32\\SHELL32.dll");
-    EXPECT_EQ(Contract(L"D:\\Photos", L"C:\\Icons\\a.ico"), L"C:\\Icons\\a.ico");
-    // Any third character "\" counts, not only drive letters.
-    EXPECT_EQ(Expand(L"D:\\Photos", L"ab\\c.ico"), L"ab\\c.ico");
-}
-
-TEST(IconFileForms, RelativePathsJoinTheFolderAndContractBack)
-{
-    EXPECT_EQ(Expand(L"D:\\Photos", L"icon.ico"), L"D:\\Photos\\icon.ico");
-    EXPECT_EQ(Contract(L"D:\\Photos", L"D:\\Photos\\icon.ico"), L"icon.ico");
-    EXPECT_EQ(Expand(L"D:\\Photos", L"Sub\\a.ico"), L"D:\\Photos\\Sub\\a.ico");
-
-    // Leading backslashes are no absolute form: joined, and given back as
-    // they were.
-    EXPECT_EQ(Expand(L"D:\\Photos", L"\\Icons\\a.ico"), L"D:\\Photos\\\\Icons\\a.ico");
-    EXPECT_EQ(Contract(L"D:\\Photos", L"D:\\Photos\\\\Icons\\a.ico"), L"\\Icons\\a.ico");
-    EXPECT_EQ(Expand(L"D:\\Photos", L"\\\\server\\share\\a.ico"), L"D:\\Photos\\\\\\server\\share\\a.ico");
-    EXPECT_EQ(Expand(L"D:\\Photos", L"a"), L"D:\\Photos\\a");
+    // Expanding the stored form gives the working form, contracting it gives
+    // the stored form back.
+    const struct {
+        const wchar_t* stored;
+        const wchar_t* working;
+    } cases[] = {
+        // Absolute and variable paths stand for themselves; any third
+        // character "\" counts, not only drive letters.
+        {L"C:\\Icons\\a.ico", L"C:\\Icons\\a.ico"},
+        {L"%SystemRoot%\\system32\\SHELL32.dll", L"%SystemRoot%\\system32\\SHELL32.dll"},
+        {L"ab\\c.ico", L"ab\\c.ico"},
+        // Relative paths join the folder.
+        {L"icon.ico", L"D:\\Photos\\icon.ico"},
+        {L"Sub\\a.ico", L"D:\\Photos\\Sub\\a.ico"},
+        {L"a", L"D:\\Photos\\a"},
+        // Leading backslashes are no absolute form: joined, and given back
+        // as they were.
+        {L"\\Icons\\a.ico", L"D:\\Photos\\\\Icons\\a.ico"},
+        {L"\\\\server\\share\\a.ico", L"D:\\Photos\\\\\\server\\share\\a.ico"},
+    };
+    for (const auto& c : cases) {
+        bool expanded = false;
+        EXPECT_EQ(Expand(L"D:\\Photos", c.stored, &expanded), c.working);
+        EXPECT_TRUE(expanded) << testing::PrintToString(std::wstring(c.stored));
+        EXPECT_EQ(Contract(L"D:\\Photos", c.working), c.stored);
+    }
 }
 
 TEST(IconFileForms, ContractionIgnoresAsciiCaseOnlyAndNeedsABackslash)
@@ -127,28 +131,18 @@ TEST(IconFileForms, JoinedPathTooLongKeepsTheStoredValue)
 
 TEST(IconIndexText, ParsesModulo32Bits)
 {
-    EXPECT_EQ(ParseIconIndex(L"-235"), -235);
-    EXPECT_EQ(ParseIconIndex(L"4294967061"), -235);
-    EXPECT_EQ(ParseIconIndex(L"3"), 3);
-    EXPECT_EQ(ParseIconIndex(L"  +17x"), 17);
-    EXPECT_EQ(ParseIconIndex(L"\t\r\n-1"), -1);
-    EXPECT_EQ(ParseIconIndex(L"2147483648"), INT_MIN);
-    EXPECT_EQ(ParseIconIndex(L"-2147483648"), INT_MIN);
-    EXPECT_EQ(ParseIconIndex(L"4294967295"), -1);
-    EXPECT_EQ(ParseIconIndex(L"-4294967295"), 1);
-    EXPECT_EQ(ParseIconIndex(L"-0"), 0);
-}
-
-TEST(IconIndexText, NoDigitsGiveZeroAndOverflowGivesMinusOne)
-{
-    EXPECT_EQ(ParseIconIndex(L"abc"), 0);
-    EXPECT_EQ(ParseIconIndex(L""), 0);
-    EXPECT_EQ(ParseIconIndex(L"-"), 0);
-    EXPECT_EQ(ParseIconIndex(L"- 5"), 0);
-    EXPECT_EQ(ParseIconIndex(L"4294967296"), -1);
-    EXPECT_EQ(ParseIconIndex(L"-4294967296"), -1);
-    EXPECT_EQ(ParseIconIndex(L"99999999999999999999999999999999"), -1);
-    EXPECT_EQ(ParseIconIndex(L"+99999999999999999999999999999999"), -1);
+    const struct {
+        const wchar_t* text;
+        int index;
+    } cases[] = {
+        {L"-235", -235}, {L"4294967061", -235}, {L"3", 3}, {L"  +17x", 17}, {L"\t\r\n-1", -1},
+        {L"2147483648", INT_MIN}, {L"-2147483648", INT_MIN}, {L"4294967295", -1}, {L"-4294967295", 1}, {L"-0", 0},
+        // No digits give 0; out of 32-bit range gives -1 whatever the sign.
+        {L"abc", 0}, {L"", 0}, {L"-", 0}, {L"- 5", 0}, {L"4294967296", -1}, {L"-4294967296", -1},
+        {L"99999999999999999999999999999999", -1}, {L"+99999999999999999999999999999999", -1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ParseIconIndex(c.text), c.index) << testing::PrintToString(std::wstring(c.text));
 }
 
 TEST(IconIndexText, FormatsTheUnsigned32Bits)

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -50,17 +51,24 @@ const bool kHelpDoubleRegistered = (RegisterHelpDoubleForTheRun(), true);
 // ---------------------------------------------------------------------------
 // Pixels
 
+// The header of a 32-bit top-down DIB.
+BITMAPINFO TopDown32(int width, int height)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    return info;
+}
+
 // A 32-bit top-down DIB section selected into a memory DC.
 class Surface {
 public:
     Surface(int width, int height) : width_(width), height_(height)
     {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
+        BITMAPINFO info = TopDown32(width, height);
         dc_ = CreateCompatibleDC(nullptr);
         bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
         previous_ = SelectObject(dc_, bitmap_);
@@ -160,12 +168,7 @@ COLORREF Pattern(int x, int y)
 // The 32-bit pixels of a bitmap, as GetDIBits gives them.
 std::vector<DWORD> BitmapPixels(HBITMAP bitmap, int width, int height)
 {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    BITMAPINFO info = TopDown32(width, height);
     std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
     HDC screen = GetDC(nullptr);
     GetDIBits(screen, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
@@ -324,6 +327,19 @@ private:
     LONG callsBefore_ = 0;
 };
 
+// The folder page of a plain folder, open for the test.
+class FolderPageChrome : public DirDressChrome {
+protected:
+    void SetUp() override
+    {
+        DirDressChrome::SetUp();
+        host.reset(new FolderPageHost(DirDress(), temp_.Path()));
+        ASSERT_NE(host->Page(), nullptr);
+    }
+
+    std::unique_ptr<FolderPageHost> host;
+};
+
 // ---------------------------------------------------------------------------
 // Banner
 
@@ -387,16 +403,14 @@ TEST(DrawKeyedBitmap, KeyPixelsLeaveTheSurfaceAndLogoPixelsAreDrawnUnchanged)
     DeleteObject(bitmap);
 }
 
-TEST_F(DirDressChrome, PagePaintsTheBannerTenPixelsInFromItsLowerRightCorner)
+TEST_F(FolderPageChrome, PagePaintsTheBannerTenPixelsInFromItsLowerRightCorner)
 {
     BannerImage banner = ReadBanner(DirDress().module, kDirDressBannerId);
     ASSERT_TRUE(banner.Valid());
-    FolderPageHost host(DirDress(), temp_.Path());
-    ASSERT_NE(host.Page(), nullptr);
-    SaveSheetPicture(host.Sheet(), L"folder_page_banner");
-    host.Repaint();
+    SaveSheetPicture(host->Sheet(), L"folder_page_banner");
+    host->Repaint();
 
-    ClientCapture capture(host.Page());
+    ClientCapture capture(host->Page());
     const RECT& rc = capture.Client();
     ASSERT_GT(rc.right, 170);
     ASSERT_GT(rc.bottom, 40);
@@ -432,10 +446,8 @@ TEST_F(DirDressChrome, PagePaintsTheBannerTenPixelsInFromItsLowerRightCorner)
 
 // Handle counts: each paint loads, draws with five DCs and four bitmaps, and
 // frees everything again.
-TEST_F(DirDressChrome, EveryPaintLoadsDrawsAndFreesTheBanner)
+TEST_F(FolderPageChrome, EveryPaintLoadsDrawsAndFreesTheBanner)
 {
-    FolderPageHost host(DirDress(), temp_.Path());
-    ASSERT_NE(host.Page(), nullptr);
     ImportSpy spy(DirDress().module);
     for (const char* name : {"LoadBitmapW", "CreateCompatibleDC", "CreateBitmap", "CreateCompatibleBitmap", "DeleteDC",
                              "DeleteObject"})
@@ -446,8 +458,8 @@ TEST_F(DirDressChrome, EveryPaintLoadsDrawsAndFreesTheBanner)
 
     const size_t paints = 25;
     for (size_t i = 0; i < paints; ++i) {
-        InvalidateRect(host.Page(), nullptr, TRUE);
-        UpdateWindow(host.Page());
+        InvalidateRect(host->Page(), nullptr, TRUE);
+        UpdateWindow(host->Page());
     }
 
     EXPECT_EQ(spy.bitmapNames, std::vector<ULONG_PTR>(paints, kDirDressBannerId));
@@ -461,26 +473,22 @@ TEST_F(DirDressChrome, EveryPaintLoadsDrawsAndFreesTheBanner)
 // ---------------------------------------------------------------------------
 // F1 and WM_HELP
 
-TEST_F(DirDressChrome, HelpForEveryControlOfTheTableReachesHtmlHelp)
+TEST_F(FolderPageChrome, HelpForEveryControlOfTheTableReachesHtmlHelp)
 {
-    FolderPageHost host(DirDress(), temp_.Path());
-    ASSERT_NE(host.Page(), nullptr);
     LONG n = 0;
     for (const DWORD* pair = FolderPageHelpIds; pair[0] != 0; pair += 2, ++n) {
         int id = static_cast<int>(pair[0]);
-        ASSERT_NE(host.Control(id), nullptr) << "control " << id;
-        SendHelp(host.Page(), id);
+        ASSERT_NE(host->Control(id), nullptr) << "control " << id;
+        SendHelp(host->Page(), id);
         ASSERT_EQ(NewHelpCalls(), n + 1) << "control " << id;
-        ExpectHelpCall(HelpCall(n), host.Control(id), DirDressHelpFile(DirDress()), FolderPageHelpIds);
+        ExpectHelpCall(HelpCall(n), host->Control(id), DirDressHelpFile(DirDress()), FolderPageHelpIds);
     }
     EXPECT_EQ(HelpDoubleLog()->callsByName, 0) << "HtmlHelpW must be bound by its ordinal, 15";
 }
 
-TEST_F(DirDressChrome, F1OnAControlAsksForItsHelpOnce)
+TEST_F(FolderPageChrome, F1OnAControlAsksForItsHelpOnce)
 {
-    FolderPageHost host(DirDress(), temp_.Path());
-    ASSERT_NE(host.Page(), nullptr);
-    HWND button = host.Control(1003);
+    HWND button = host->Control(1003);
     // What the F1 key makes of itself in the control: WM_HELP for the
     // control, passed on to the page by the control's default handling.
     SendMessageW(button, 0x004D /* WM_KEYF1 */, 0, 0);
@@ -488,33 +496,29 @@ TEST_F(DirDressChrome, F1OnAControlAsksForItsHelpOnce)
     ExpectHelpCall(HelpCall(0), button, DirDressHelpFile(DirDress()), FolderPageHelpIds);
 }
 
-TEST_F(DirDressChrome, HelpForMenusAndWindowsWithoutAnIdIsIgnored)
+TEST_F(FolderPageChrome, HelpForMenusAndWindowsWithoutAnIdIsIgnored)
 {
-    FolderPageHost host(DirDress(), temp_.Path());
-    ASSERT_NE(host.Page(), nullptr);
     HELPINFO info = {};
     info.cbSize = sizeof(info);
     info.iContextType = HELPINFO_MENUITEM;
     info.iCtrlId = 1001;
-    info.hItemHandle = host.Control(1001);
-    SendMessageW(host.Page(), WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+    info.hItemHandle = host->Control(1001);
+    SendMessageW(host->Page(), WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
     EXPECT_EQ(NewHelpCalls(), 0);
 
     info.iContextType = HELPINFO_WINDOW;
     info.iCtrlId = -1;
-    SendMessageW(host.Page(), WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+    SendMessageW(host->Page(), WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
     EXPECT_EQ(NewHelpCalls(), 0);
 }
 
 // ---------------------------------------------------------------------------
 // "What's This?"
 
-TEST_F(DirDressChrome, RightClickOnATableControlOffersWhatsThisAndShowsItsHelp)
+TEST_F(FolderPageChrome, RightClickOnATableControlOffersWhatsThisAndShowsItsHelp)
 {
-    FolderPageHost host(DirDress(), temp_.Path());
-    ASSERT_NE(host.Page(), nullptr);
     ScriptedMenu menu(DirDress().module, 1);
-    HWND button = host.Control(1001);
+    HWND button = host->Control(1001);
     POINT point = CentreOf(button);
     // The right click reaches the button first, whose default handling hands
     // WM_CONTEXTMENU on to the page.
@@ -526,7 +530,7 @@ TEST_F(DirDressChrome, RightClickOnATableControlOffersWhatsThisAndShowsItsHelp)
     EXPECT_EQ(call.x, point.x);
     EXPECT_EQ(call.y, point.y);
     EXPECT_EQ(call.reserved, 0);
-    EXPECT_EQ(call.owner, host.Page());
+    EXPECT_EQ(call.owner, host->Page());
     EXPECT_TRUE(call.noRectangle);
     EXPECT_EQ(call.itemCount, 1);
     EXPECT_EQ(call.itemId, 1u);
@@ -538,67 +542,59 @@ TEST_F(DirDressChrome, RightClickOnATableControlOffersWhatsThisAndShowsItsHelp)
     ExpectHelpCall(HelpCall(0), button, DirDressHelpFile(DirDress()), FolderPageHelpIds);
 }
 
-TEST_F(DirDressChrome, DisabledTableControlStillOffersWhatsThis)
+TEST_F(FolderPageChrome, DisabledTableControlStillOffersWhatsThis)
 {
-    FolderPageHost host(DirDress(), temp_.Path());
-    ASSERT_NE(host.Page(), nullptr);
-    HWND button = host.Control(1007);  // "&Change..." of the InfoTip, disabled while the box is off
+    HWND button = host->Control(1007);  // "&Change..." of the InfoTip, disabled while the box is off
     ASSERT_FALSE(IsWindowEnabled(button));
     ScriptedMenu menu(DirDress().module, 1);
-    SendMessageW(host.Page(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(host.Page()), ScreenLParam(CentreOf(button)));
+    SendMessageW(host->Page(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(host->Page()), ScreenLParam(CentreOf(button)));
     ASSERT_EQ(MenuCalls.size(), 1u);
     ASSERT_EQ(NewHelpCalls(), 1);
     EXPECT_EQ(HelpCall(0).caller, button);
 }
 
-TEST_F(DirDressChrome, DismissedMenuShowsNoHelp)
+TEST_F(FolderPageChrome, DismissedMenuShowsNoHelp)
 {
-    FolderPageHost host(DirDress(), temp_.Path());
-    ASSERT_NE(host.Page(), nullptr);
     ScriptedMenu menu(DirDress().module, 0);
-    HWND edit = host.Control(1004);
-    SendMessageW(host.Page(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(edit), ScreenLParam(CentreOf(edit)));
+    HWND edit = host->Control(1004);
+    SendMessageW(host->Page(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(edit), ScreenLParam(CentreOf(edit)));
     ASSERT_EQ(MenuCalls.size(), 1u);
     EXPECT_FALSE(IsMenu(MenuCalls[0].menu));
     EXPECT_EQ(NewHelpCalls(), 0);
 }
 
-TEST_F(DirDressChrome, NoMenuOverTextsGroupBoxesEmptySpaceOrFromTheKeyboard)
+TEST_F(FolderPageChrome, NoMenuOverTextsGroupBoxesEmptySpaceOrFromTheKeyboard)
 {
-    FolderPageHost host(DirDress(), temp_.Path());
-    ASSERT_NE(host.Page(), nullptr);
     ScriptedMenu menu(DirDress().module, 1);
-    HWND page = host.Page();
+    HWND page = host->Page();
     // "For all views except Thumbnails, ..." (65535 at 15, 22, 225, 18).
-    POINT text = host.ScreenPointOfDialogUnits(15, 22, 225, 18);
+    POINT text = host->ScreenPointOfDialogUnits(15, 22, 225, 18);
     POINT client = text;
     ScreenToClient(page, &client);
     EXPECT_EQ(GetDlgCtrlID(ChildWindowFromPoint(page, client)), kStaticId);
     SendMessageW(page, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(page), ScreenLParam(text));
     // Inside group box "Folder icon" (5, 10, 245, 70), beside its controls.
     SendMessageW(page, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(page),
-                 ScreenLParam(host.ScreenPointOfDialogUnits(7, 40, 4, 4)));
+                 ScreenLParam(host->ScreenPointOfDialogUnits(7, 40, 4, 4)));
     // Below the last group box.
     SendMessageW(page, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(page),
-                 ScreenLParam(host.ScreenPointOfDialogUnits(100, 205, 4, 4)));
+                 ScreenLParam(host->ScreenPointOfDialogUnits(100, 205, 4, 4)));
     // Shift+F10 or the menu key: no position.
-    SendMessageW(page, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(host.Control(1001)), static_cast<LPARAM>(-1));
+    SendMessageW(page, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(host->Control(1001)), static_cast<LPARAM>(-1));
     EXPECT_EQ(MenuCalls.size(), 0u);
     EXPECT_EQ(NewHelpCalls(), 0);
 }
 
-TEST_F(DirDressChrome, WhatsThisWorksOnAMonitorLeftOfAndAboveThePrimary)
+TEST_F(FolderPageChrome, WhatsThisWorksOnAMonitorLeftOfAndAboveThePrimary)
 {
-    FolderPageHost host(DirDress(), temp_.Path());
-    ASSERT_NE(host.Page(), nullptr);
-    SetWindowPos(host.Sheet(), nullptr, -900, -700, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(host->Sheet(), nullptr, -900, -700, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     PumpMessages(20);
-    HWND button = host.Control(1005);
+    HWND button = host->Control(1005);
     POINT point = CentreOf(button);
     ASSERT_LT(point.x, 0);
     ASSERT_LT(point.y, 0);
     ScriptedMenu menu(DirDress().module, 1);
-    SendMessageW(host.Page(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(button), ScreenLParam(point));
+    SendMessageW(host->Page(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(button), ScreenLParam(point));
     ASSERT_EQ(MenuCalls.size(), 1u);
     EXPECT_EQ(MenuCalls[0].x, point.x);
     EXPECT_EQ(MenuCalls[0].y, point.y);
@@ -607,11 +603,9 @@ TEST_F(DirDressChrome, WhatsThisWorksOnAMonitorLeftOfAndAboveThePrimary)
 }
 
 // The real menu, chosen from the keyboard by a "user" on a second thread.
-TEST_F(DirDressChrome, ChoosingWhatsThisInTheRealMenuShowsTheHelp)
+TEST_F(FolderPageChrome, ChoosingWhatsThisInTheRealMenuShowsTheHelp)
 {
-    FolderPageHost host(DirDress(), temp_.Path());
-    ASSERT_NE(host.Page(), nullptr);
-    HWND box = host.Control(1009);
+    HWND box = host->Control(1009);
     std::atomic<bool> menuSeen{false};
     std::thread user([&] {
         auto start = std::chrono::steady_clock::now();
@@ -634,7 +628,7 @@ TEST_F(DirDressChrome, ChoosingWhatsThisInTheRealMenuShowsTheHelp)
         if (IsWindowVisible(menu))
             PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
     });
-    SendMessageW(host.Page(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(box), ScreenLParam(CentreOf(box)));
+    SendMessageW(host->Page(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(box), ScreenLParam(CentreOf(box)));
     user.join();
     EXPECT_TRUE(menuSeen);
     ASSERT_EQ(NewHelpCalls(), 1);

@@ -285,6 +285,20 @@ PickerView Look(HWND picker)
     return view;
 }
 
+// The picker as it opens over `initial`, cancelled at once; `run`, when
+// given, receives how the call ended.
+PickerView LookAndCancel(const std::wstring& initial, PickerRun* run = nullptr)
+{
+    PickerView view;
+    PickerRun result = RunPicker(initial, [&](HWND picker) {
+        view = Look(picker);
+        Press(picker, IDCANCEL);
+    });
+    if (run)
+        *run = result;
+    return view;
+}
+
 class EnvironmentVariable {
 public:
     EnvironmentVariable(const wchar_t* name, const std::wstring& value) : name_(name)
@@ -324,11 +338,8 @@ TEST(PickerOpening, StoredStringIsPreselectedAndPathShownAsStored)
 {
     EnvironmentVariable dir(L"DRESS_PICKER_DIR", ProgramFolder());
     std::wstring stored = L"@%DRESS_PICKER_DIR%\\picker_strings.dll,-21";
-    PickerView view;
-    PickerRun run = RunPicker(stored, [&](HWND picker) {
-        view = Look(picker);
-        Press(picker, IDCANCEL);
-    });
+    PickerRun run;
+    PickerView view = LookAndCancel(stored, &run);
     EXPECT_EQ(0, run.result);
     EXPECT_EQ(stored, run.text);
     EXPECT_EQ(L"%DRESS_PICKER_DIR%\\picker_strings.dll", view.path);
@@ -339,49 +350,31 @@ TEST(PickerOpening, StoredStringIsPreselectedAndPathShownAsStored)
 TEST(PickerOpening, PreselectionScrollsToALateString)
 {
     // The last string of the shell library sits far below the first page.
-    PickerView first;
-    RunPicker(L"", [&](HWND picker) {
-        first = Look(picker);
-        Press(picker, IDCANCEL);
-    });
+    PickerView first = LookAndCancel(L"");
     ASSERT_GT(first.items.size(), 40u);
     UINT lastId = first.items.back().id;
 
-    PickerView view;
-    RunPicker(Indirect(kDefaultModule, lastId), [&](HWND picker) {
-        view = Look(picker);
-        Press(picker, IDCANCEL);
-    });
+    PickerView view = LookAndCancel(Indirect(kDefaultModule, lastId));
     EXPECT_EQ(IndexOf(first.items, lastId), view.selection);
     EXPECT_GT(view.topIndex, 0);
 }
 
 TEST(PickerOpening, TextWithoutCommaMeansIdentifierZero)
 {
-    PickerView view;
-    RunPicker(L"@" + StringsDll(), [&](HWND picker) {
-        view = Look(picker);
-        Press(picker, IDCANCEL);
-    });
+    PickerView view = LookAndCancel(L"@" + StringsDll());
     EXPECT_EQ(StringsDll(), view.path);
     EXPECT_EQ(0, view.selection);
 }
 
 TEST(PickerOpening, UnknownIdentifierOrModuleLeavesNothingSelected)
 {
-    PickerView missingString, missingModule, positive;
-    RunPicker(Indirect(StringsDll(), 7), [&](HWND picker) {
-        missingString = Look(picker);
-        Press(picker, IDCANCEL);
-    });
+    PickerView missingModule;
+    PickerView missingString = LookAndCancel(Indirect(StringsDll(), 7));
     EXPECT_EQ(StringsItems(), missingString.items);
     EXPECT_EQ(-1, missingString.selection);
 
     // A number without the minus sign names no string.
-    RunPicker(L"@" + StringsDll() + L",5", [&](HWND picker) {
-        positive = Look(picker);
-        Press(picker, IDCANCEL);
-    });
+    PickerView positive = LookAndCancel(L"@" + StringsDll() + L",5");
     EXPECT_EQ(-1, positive.selection);
 
     // A module that cannot be loaded: its path stands, the list is empty,
@@ -427,51 +420,45 @@ TEST(PickerChoosing, DefaultModuleResultKeepsItsVariable)
     EXPECT_EQ(Indirect(kDefaultModule, chosenId), run.text);
 }
 
-TEST(PickerChoosing, DoubleClickChoosesTheClickedString)
+TEST(PickerChoosing, EveryWayOfEndingTheDialogGivesItsResult)
 {
-    PickerRun run = RunPicker(Indirect(StringsDll(), 1), [&](HWND picker) {
-        DoubleClickItem(picker, IndexOf(StringsItems(), 3));  // the first "Twin"
-    });
-    EXPECT_EQ(1, run.result);
-    EXPECT_EQ(Indirect(StringsDll(), 3), run.text);
-}
-
-TEST(PickerChoosing, EnterInTheListChoosesTheSelectedString)
-{
-    PickerRun run = RunPicker(Indirect(StringsDll(), 1), [&](HWND picker) {
-        Select(picker, IndexOf(StringsItems(), 100));
-        PressEnterIn(picker, IDC_PICKER_LIST);
-    });
-    EXPECT_EQ(1, run.result);
-    EXPECT_EQ(Indirect(StringsDll(), 100), run.text);
-}
-
-TEST(PickerChoosing, DefaultEmptiesTheTextAndCancelKeepsIt)
-{
-    std::wstring stored = Indirect(StringsDll(), 5);
-    PickerRun byDefault = RunPicker(stored, [&](HWND picker) { Press(picker, IDC_PICKER_DEFAULT); });
-    EXPECT_EQ(1, byDefault.result);
-    EXPECT_EQ(L"", byDefault.text);
-
-    PickerRun cancelled = RunPicker(stored, [&](HWND picker) {
-        Select(picker, 0);
-        Press(picker, IDCANCEL);
-    });
-    EXPECT_EQ(0, cancelled.result);
-    EXPECT_EQ(stored, cancelled.text);
-
-    // The close box and Esc end the dialog as "Cancel" does.
-    PickerRun closed = RunPicker(stored, [&](HWND picker) { PostMessageW(picker, WM_CLOSE, 0, 0); });
-    EXPECT_EQ(0, closed.result);
-    EXPECT_EQ(stored, closed.text);
-
-    PickerRun escaped = RunPicker(stored, [&](HWND picker) {
-        HWND list = Child(picker, IDC_PICKER_LIST);
-        SendMessageW(picker, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
-        PostMessageW(list, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-    });
-    EXPECT_EQ(0, escaped.result);
-    EXPECT_EQ(stored, escaped.text);
+    std::wstring stored = Indirect(StringsDll(), 1);
+    const struct {
+        const char* how;
+        std::function<void(HWND)> answer;
+        INT_PTR result;
+        std::wstring text;
+    } cases[] = {
+        {"double click on the first \"Twin\"", [](HWND picker) { DoubleClickItem(picker, IndexOf(StringsItems(), 3)); },
+         1, Indirect(StringsDll(), 3)},
+        {"Enter in the list",
+         [](HWND picker) {
+             Select(picker, IndexOf(StringsItems(), 100));
+             PressEnterIn(picker, IDC_PICKER_LIST);
+         },
+         1, Indirect(StringsDll(), 100)},
+        {"Default", [](HWND picker) { Press(picker, IDC_PICKER_DEFAULT); }, 1, L""},
+        {"Cancel",
+         [](HWND picker) {
+             Select(picker, 0);
+             Press(picker, IDCANCEL);
+         },
+         0, stored},
+        // The close box and Esc end the dialog as "Cancel" does.
+        {"close box", [](HWND picker) { PostMessageW(picker, WM_CLOSE, 0, 0); }, 0, stored},
+        {"Esc",
+         [](HWND picker) {
+             HWND list = Child(picker, IDC_PICKER_LIST);
+             SendMessageW(picker, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
+             PostMessageW(list, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+         },
+         0, stored},
+    };
+    for (const auto& c : cases) {
+        PickerRun run = RunPicker(stored, c.answer);
+        EXPECT_EQ(c.result, run.result) << c.how;
+        EXPECT_EQ(c.text, run.text) << c.how;
+    }
 }
 
 TEST(PickerChoosing, OkWithoutASelectionChoosesNothing)
@@ -583,58 +570,40 @@ TEST(PickerLoading, ReloadOfTheSameModuleClearsTheSelection)
 
 TEST(PickerLoading, UnloadableTypedPathWarnsAndFallsBackToTheDefault)
 {
-    std::wstring message;
-    HWND boxOwner = nullptr;
-    PickerView after;
-    size_t defaultCount = 0;
-    bool open = false;
-    PickerRun run = RunPicker(Indirect(StringsDll(), 1), [&](HWND picker) {
-        SetPath(picker, L"C:\\nowhere\\missing.dll");
-        PressEnterIn(picker, IDC_PICKER_FILE);
-        HWND box = nullptr;
-        if (WaitFor([&] { return (box = FindMessageBox()) != nullptr; }, kWait)) {
-            message = MessageText(box);
-            boxOwner = GetWindow(box, GW_OWNER);
-            PostMessageW(box, WM_COMMAND, IDOK, 0);
-        }
-        WaitFor([&] { return !FindMessageBox() && PathField(picker) == kDefaultModule; }, kWait);
-        open = StaysOpen(picker);
-        after = Look(picker);
-        Press(picker, IDCANCEL);
-    });
-    RunPicker(L"", [&](HWND picker) {
-        defaultCount = ListItems(picker).size();
-        Press(picker, IDCANCEL);
-    });
-    EXPECT_EQ(L"Unable to open file C:\\nowhere\\missing.dll.", message);
-    EXPECT_NE(nullptr, boxOwner);
-    EXPECT_TRUE(open);
-    EXPECT_EQ(kDefaultModule, after.path);
-    EXPECT_EQ(defaultCount, after.items.size());
-    EXPECT_GT(after.items.size(), 0u);
-    EXPECT_EQ(-1, after.selection);
-    EXPECT_EQ(0, run.result);
-    EXPECT_EQ(Indirect(StringsDll(), 1), run.text);
-}
-
-TEST(PickerLoading, WarningHoldsTheLongestTypedPath)
-{
+    size_t defaultCount = LookAndCancel(L"").items.size();
     // The field holds 259 characters; the whole path reaches the message.
-    std::wstring typed = L"C:\\nowhere\\" + std::wstring(259 - 11 - 4, L'x') + L".dll";
-    ASSERT_EQ(259u, typed.size());
-    std::wstring message;
-    RunPicker(Indirect(StringsDll(), 1), [&](HWND picker) {
-        SetPath(picker, typed);
-        PressEnterIn(picker, IDC_PICKER_FILE);
-        HWND box = nullptr;
-        if (WaitFor([&] { return (box = FindMessageBox()) != nullptr; }, kWait)) {
-            message = MessageText(box);
-            PostMessageW(box, WM_COMMAND, IDOK, 0);
-        }
-        WaitFor([&] { return !FindMessageBox() && PathField(picker) == kDefaultModule; }, kWait);
-        Press(picker, IDCANCEL);
-    });
-    EXPECT_EQ(L"Unable to open file " + typed + L".", message);
+    std::wstring longest = L"C:\\nowhere\\" + std::wstring(259 - 11 - 4, L'x') + L".dll";
+    ASSERT_EQ(259u, longest.size());
+    for (const std::wstring& typed : {std::wstring(L"C:\\nowhere\\missing.dll"), longest}) {
+        SCOPED_TRACE(testing::Message() << typed.size() << " characters typed");
+        std::wstring message;
+        HWND boxOwner = nullptr;
+        PickerView after;
+        bool open = false;
+        PickerRun run = RunPicker(Indirect(StringsDll(), 1), [&](HWND picker) {
+            SetPath(picker, typed);
+            PressEnterIn(picker, IDC_PICKER_FILE);
+            HWND box = nullptr;
+            if (WaitFor([&] { return (box = FindMessageBox()) != nullptr; }, kWait)) {
+                message = MessageText(box);
+                boxOwner = GetWindow(box, GW_OWNER);
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+            }
+            WaitFor([&] { return !FindMessageBox() && PathField(picker) == kDefaultModule; }, kWait);
+            open = StaysOpen(picker);
+            after = Look(picker);
+            Press(picker, IDCANCEL);
+        });
+        EXPECT_EQ(L"Unable to open file " + typed + L".", message);
+        EXPECT_NE(nullptr, boxOwner);
+        EXPECT_TRUE(open);
+        EXPECT_EQ(kDefaultModule, after.path);
+        EXPECT_EQ(defaultCount, after.items.size());
+        EXPECT_GT(after.items.size(), 0u);
+        EXPECT_EQ(-1, after.selection);
+        EXPECT_EQ(0, run.result);
+        EXPECT_EQ(Indirect(StringsDll(), 1), run.text);
+    }
 }
 
 // "Browse...": types the path into the open dialog's file name box and
@@ -697,11 +666,7 @@ TEST(PickerListing, BlocksUnderStringNames)
 {
     // "#5" and "TEXTS" cannot be reached by an identifier, and "#2" stands
     // beside integer block 2: the list holds the integer blocks, once.
-    PickerView view;
-    RunPicker(Indirect(HashBlockDll(), 17), [&](HWND picker) {
-        view = Look(picker);
-        Press(picker, IDCANCEL);
-    });
+    PickerView view = LookAndCancel(Indirect(HashBlockDll(), 17));
     EXPECT_EQ(HashBlockItems(), view.items);
     EXPECT_EQ(1, view.selection);
 }
@@ -732,57 +697,38 @@ TEST(PickerListing, FillStringListReportsWhetherTheModuleOpened)
 // ---------------------------------------------------------------------------
 // Resolution
 
-TEST(IndirectStrings, ResolveToTheStringText)
+TEST(IndirectStrings, ResolveToTheStringTextOrNothing)
 {
     EnvironmentVariable dir(L"DRESS_PICKER_DIR", ProgramFolder());
-    WCHAR text[MAX_PATH];
-    ResolveIndirectString(Indirect(StringsDll(), 1).c_str(), text);
-    EXPECT_STREQ(L"Alpha", text);
-    ResolveIndirectString(L"@%DRESS_PICKER_DIR%\\picker_strings.dll,-21", text);
-    EXPECT_STREQ(L"Block two", text);
-    ResolveIndirectString(Indirect(StringsDll(), 65535).c_str(), text);
-    EXPECT_STREQ(L"Last", text);
-    // White space may precede the sign.
-    ResolveIndirectString((L"@" + StringsDll() + L", -5").c_str(), text);
-    EXPECT_STREQ(L"Beta", text);
-    // The first character is dropped whatever it is.
-    ResolveIndirectString((L"#" + StringsDll() + L",-100").c_str(), text);
-    EXPECT_STREQ(L"Hundred", text);
-}
-
-TEST(IndirectStrings, WithoutACommaTheIdentifierIsZero)
-{
-    WCHAR text[MAX_PATH];
-    ResolveIndirectString((L"@" + StringsDll()).c_str(), text);
-    EXPECT_STREQ(L"Zero", text);
-}
-
-TEST(IndirectStrings, LongTextIsCutTo259Characters)
-{
-    WCHAR text[MAX_PATH];
-    ResolveIndirectString(Indirect(StringsDll(), 500).c_str(), text);
-    EXPECT_EQ(LongText().substr(0, 259), text);
-}
-
-TEST(IndirectStrings, NothingToResolveGivesTheEmptyText)
-{
-    auto resolve = [](const std::wstring& indirect) {
+    const struct {
+        std::wstring indirect;
+        std::wstring text;
+    } cases[] = {
+        {Indirect(StringsDll(), 1), L"Alpha"},
+        {L"@%DRESS_PICKER_DIR%\\picker_strings.dll,-21", L"Block two"},
+        {Indirect(StringsDll(), 65535), L"Last"},
+        {L"@" + StringsDll() + L", -5", L"Beta"},     // white space may precede the sign
+        {L"#" + StringsDll() + L",-100", L"Hundred"},  // the first character is dropped whatever it is
+        {L"@" + StringsDll(), L"Zero"},                // without a comma the identifier is 0
+        {Indirect(StringsDll(), 500), LongText().substr(0, 259)},
+        {Indirect(HashBlockDll(), 17), L"Plain seventeen"},
+        // Nothing to resolve: the empty text.
+        {L"@C:\\nowhere\\missing.dll,-1", L""},
+        {Indirect(StringsDll(), 2), L""},  // an empty string
+        {Indirect(StringsDll(), 7), L""},  // no such string
+        {L"@" + StringsDll() + L",1", L""},  // no minus sign
+        {Indirect(StringsDll(), 65536 + 1), L""},
+        {L"@%DRESS_NO_SUCH_VARIABLE%\\picker_strings.dll,-1", L""},
+        {L"", L""},
+        {L"@", L""},
+        {Indirect(HashBlockDll(), 65), L""},  // string-named blocks are out of an identifier's reach
+    };
+    for (const auto& c : cases) {
         WCHAR text[MAX_PATH];
         StringCchCopyW(text, MAX_PATH, L"stale text");
-        ResolveIndirectString(indirect.c_str(), text);
-        return std::wstring(text);
-    };
-    EXPECT_EQ(L"", resolve(L"@C:\\nowhere\\missing.dll,-1"));
-    EXPECT_EQ(L"", resolve(Indirect(StringsDll(), 2)));   // an empty string
-    EXPECT_EQ(L"", resolve(Indirect(StringsDll(), 7)));   // no such string
-    EXPECT_EQ(L"", resolve(L"@" + StringsDll() + L",1")); // no minus sign
-    EXPECT_EQ(L"", resolve(Indirect(StringsDll(), 65536 + 1)));
-    EXPECT_EQ(L"", resolve(L"@%DRESS_NO_SUCH_VARIABLE%\\picker_strings.dll,-1"));
-    EXPECT_EQ(L"", resolve(L""));
-    EXPECT_EQ(L"", resolve(L"@"));
-    // Texts of string-named blocks are out of an identifier's reach.
-    EXPECT_EQ(L"", resolve(Indirect(HashBlockDll(), 65)));
-    EXPECT_EQ(L"Plain seventeen", resolve(Indirect(HashBlockDll(), 17)));
+        ResolveIndirectString(c.indirect.c_str(), text);
+        EXPECT_EQ(c.text, std::wstring(text)) << testing::PrintToString(c.indirect);
+    }
 }
 
 TEST(IndirectStrings, ShowIndirectStringSetsTheControlText)
