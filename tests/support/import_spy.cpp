@@ -129,10 +129,12 @@ T Made(ImportSpy::Handles& kind, T handle)
     return handle;
 }
 
+// Every destroying call counts, failed ones too: destroying a handle twice
+// shows as more destructions than makings.
 BOOL Destroyed(ImportSpy::Handles& kind, void* handle, BOOL result)
 {
     kind.live.erase(handle);
-    kind.destroyed += result != FALSE;
+    ++kind.destroyed;
     return result;
 }
 
@@ -227,9 +229,8 @@ BOOL WINAPI SpyFreeLibrary(HMODULE module)
         if (g_modules.find(module) == g_modules.end())
             g_spy->modules.live.erase(module);
     }
-    BOOL result = RealFreeLibrary(module);
-    g_spy->modules.destroyed += result != FALSE;
-    return result;
+    ++g_spy->modules.destroyed;
+    return RealFreeLibrary(module);
 }
 
 template <typename F>

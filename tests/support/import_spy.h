@@ -55,7 +55,8 @@ public:
     HWND executeOwner = nullptr;
 
     // Handles of one kind the module made: those not destroyed yet, and
-    // counts of makings and of destructions (of any handle).
+    // counts of makings and of destroying calls (of any handle, failed ones
+    // included).
     struct Handles {
         std::set<void*> live;
         size_t made = 0;
