@@ -4,8 +4,8 @@
 // side-by-side copy even in a process that never asked for it.
 //
 // This program links neither the common controls nor the test host (which
-// does): the first common-controls module in the process is the one that
-// DirDress loads. A Wine process that already holds the system copy gets
+// does), only the host's data object and import patching: the first
+// common-controls module in the process is the one that DirDress loads. A Wine process that already holds the system copy gets
 // that same module back from an activated load, which would hide the point.
 #include <windows.h>
 #include <commctrl.h>
@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "clsids.h"
+#include "host.h"
 
 namespace {
 
@@ -68,52 +69,6 @@ HANDLE ActiveContext()
         ReleaseActCtx(context);  // only compared, never used
     return context;
 }
-
-// A CF_HDROP selection of one path.
-class DropData final : public IDataObject {
-public:
-    explicit DropData(const std::wstring& path) : path_(path) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        *ppv = nullptr;
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDataObject))
-            return E_NOINTERFACE;
-        *ppv = this;
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override
-    {
-        if (format->cfFormat != CF_HDROP || !(format->tymed & TYMED_HGLOBAL))
-            return DV_E_FORMATETC;
-        size_t bytes = sizeof(DROPFILES) + (path_.size() + 2) * sizeof(WCHAR);
-        HGLOBAL global = GlobalAlloc(GHND, bytes);
-        auto* drop = static_cast<DROPFILES*>(GlobalLock(global));
-        drop->pFiles = sizeof(DROPFILES);
-        drop->fWide = TRUE;
-        memcpy(drop + 1, path_.c_str(), (path_.size() + 1) * sizeof(WCHAR));
-        GlobalUnlock(global);
-        medium->tymed = TYMED_HGLOBAL;
-        medium->hGlobal = global;
-        medium->pUnkForRelease = nullptr;
-        return S_OK;
-    }
-    STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-    STDMETHODIMP QueryGetData(FORMATETC* format) override
-    {
-        return format->cfFormat == CF_HDROP ? S_OK : DV_E_FORMATETC;
-    }
-    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
-    STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-    STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
-    STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-    STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
-
-private:
-    std::wstring path_;
-};
 
 // What the deliverable hands the common controls, seen through its imports
 // of LoadLibraryW and GetProcAddress.
@@ -174,34 +129,6 @@ FARPROC WINAPI WatchGetProcAddress(HMODULE module, LPCSTR name)
     return found;
 }
 
-// Replaces the module's import of kernel32!function; returns the previous target.
-void* PatchKernelImport(HMODULE module, const char* function, void* replacement)
-{
-    auto* base = reinterpret_cast<BYTE*>(module);
-    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    void* previous = nullptr;
-    for (auto* desc = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); desc->Name; ++desc) {
-        if (lstrcmpiA(reinterpret_cast<const char*>(base + desc->Name), "kernel32.dll") != 0)
-            continue;
-        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + desc->OriginalFirstThunk);
-        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + desc->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
-                continue;
-            auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (strcmp(reinterpret_cast<const char*>(byName->Name), function) != 0)
-                continue;
-            DWORD protect = 0;
-            VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), PAGE_READWRITE, &protect);
-            previous = reinterpret_cast<void*>(slots->u1.Function);
-            slots->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
-            VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), protect, &protect);
-        }
-    }
-    return previous;
-}
-
 struct PageList {
     std::vector<HPROPSHEETPAGE> pages;
     BOOL accept = TRUE;
@@ -230,8 +157,9 @@ HRESULT AddFolderPages(HMODULE dll, const std::wstring& folder, PageList* list)
     factory->Release();
     if (FAILED(hr))
         return hr;
-    DropData data(folder);
-    init->Initialize(nullptr, &data, nullptr);
+    IDataObject* data = CreateDropDataObject({folder});
+    init->Initialize(nullptr, data, nullptr);
+    data->Release();
     IShellPropSheetExt* extension = nullptr;
     hr = init->QueryInterface(IID_IShellPropSheetExt, reinterpret_cast<void**>(&extension));
     init->Release();
@@ -300,9 +228,9 @@ TEST(ActivationContext, PageIsCreatedInsideTheContextThatBindsTheSideBySideCommo
     ASSERT_NE(context, nullptr) << "the loader made no context from DirDress's manifest";
 
     RealLoadLibraryW = reinterpret_cast<decltype(RealLoadLibraryW)>(
-        PatchKernelImport(dll, "LoadLibraryW", reinterpret_cast<void*>(&WatchLoadLibraryW)));
+        PatchImport(dll, "kernel32.dll", "LoadLibraryW", reinterpret_cast<void*>(&WatchLoadLibraryW)));
     RealGetProcAddress = reinterpret_cast<decltype(RealGetProcAddress)>(
-        PatchKernelImport(dll, "GetProcAddress", reinterpret_cast<void*>(&WatchGetProcAddress)));
+        PatchImport(dll, "kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(&WatchGetProcAddress)));
     ASSERT_NE(RealLoadLibraryW, nullptr);
     ASSERT_NE(RealGetProcAddress, nullptr);
 
