@@ -55,6 +55,19 @@ bool ReadProgId(PCWSTR extension, PWSTR progId, DWORD capacity)
     return progId[0] != L'\0';
 }
 
+// The path of a key of the type that the extension names,
+// "<ProgID>\<subkey>", for a subkey name of at most 15 characters; the
+// ProgID is read with at most progIdCapacity (up to kProgIdCapacity)
+// characters. False when the extension names no ProgID.
+const DWORD kTypeKeyCapacity = kProgIdCapacity + 16;
+bool GetTypeKeyPath(PCWSTR extension, DWORD progIdCapacity, PCWSTR subkey, PWSTR path)
+{
+    WCHAR progId[kProgIdCapacity];
+    if (!ReadProgId(extension, progId, progIdCapacity))
+        return false;
+    return SUCCEEDED(StringCchPrintfW(path, kTypeKeyCapacity, L"%s\\%s", progId, subkey));
+}
+
 // The characters after a "%" that FormatMessageW gives a meaning of its own:
 // "%%", "%n", "%r", "%t", "%0", "% ", "%." and "%!".
 const WCHAR kFormatEscapes[] = L"%nrt0 .!";
@@ -167,13 +180,9 @@ HandlerState QueryTypeHandler(PCWSTR extension, PCWSTR handlerKeyName, PCWSTR cl
     if (!extension || !extension[0])
         return Unavailable;
 
-    WCHAR progId[kProgIdCapacity];
-    if (!ReadProgId(extension, progId, ARRAYSIZE(progId)))
+    WCHAR shellexPath[kTypeKeyCapacity];
+    if (!GetTypeKeyPath(extension, kProgIdCapacity, L"shellex", shellexPath))
         return NoProgId;
-
-    WCHAR shellexPath[kProgIdCapacity + 16];
-    if (FAILED(StringCchPrintfW(shellexPath, ARRAYSIZE(shellexPath), L"%s\\shellex", progId)))
-        return NotRegistered;
     AutoRegKey shellex;
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, shellexPath, 0, KEY_READ, shellex.Receive()) != ERROR_SUCCESS)
         return NotRegistered;
@@ -258,11 +267,8 @@ HRESULT GetTypeDefaultIcon(PCWSTR filePath, PWSTR location, UINT capacity, int* 
     if (!extension)
         return E_FAIL;
 
-    WCHAR progId[kIconProgIdCapacity];
-    if (!ReadProgId(extension, progId, ARRAYSIZE(progId)))
-        return E_FAIL;
-    WCHAR iconKey[kIconProgIdCapacity + 16];
-    if (FAILED(StringCchPrintfW(iconKey, ARRAYSIZE(iconKey), L"%s\\DefaultIcon", progId)))
+    WCHAR iconKey[kTypeKeyCapacity];
+    if (!GetTypeKeyPath(extension, kIconProgIdCapacity, L"DefaultIcon", iconKey))
         return E_FAIL;
     WCHAR value[kDefaultIconCapacity];
     if (ReadDefaultString(HKEY_CLASSES_ROOT, iconKey, value, ARRAYSIZE(value)) != ERROR_SUCCESS)
