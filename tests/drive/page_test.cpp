@@ -120,7 +120,7 @@ TEST_F(DrivePageTest, OpensWithBothStoresShown)
     for (int id : {kDriveLabel, kChangeDriveIcon, kDefaultDriveIcon, kDiskLabel, kChangeDiskIcon, kDefaultDiskIcon})
         EXPECT_TRUE(IsEnabled(page, id)) << id;
     EXPECT_FALSE(sheet->ApplyEnabled());
-    SaveSheetPicture(sheet->Sheet(), L"voldress_page");
+    SavePicture(sheet->Sheet(), L"voldress_page");
 
     // Nothing changed, and an apply writes it all back as it was.
     sheet->PressOk();

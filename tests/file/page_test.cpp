@@ -158,7 +158,7 @@ TEST_F(FilePage, ATypeWithoutHandlersOffersBothSwitches)
     EXPECT_EQ(TypeName(file), L"Scratch type page");
     EXPECT_NE(ShownIcon(page, IDC_TYPE_ICON), nullptr) << "no type icon";
     EXPECT_EQ(ShownIcon(page, IDC_ICON_PREVIEW), nullptr);
-    SaveSheetPicture(sheet->Sheet(), L"docdress_file_page");
+    SavePicture(sheet->Sheet(), L"docdress_file_page");
 
     // Cancel writes nothing, not even a switch that was checked.
     Click(page, IDC_ENABLE_ICONS);
@@ -571,7 +571,7 @@ TEST_F(FilePage, ACustomizedFileShowsEverythingStored)
     EXPECT_TRUE(IsChecked(page, IDC_INFOTIP_RESOURCE));
     EXPECT_EQ(WindowText(Item(page, IDC_INFOTIP_EDIT)), L"Quarterly figures from the string table");
     EXPECT_EQ(WindowText(Item(page, IDC_LABEL_EDIT)), L"Plan (localized)");
-    SaveSheetPicture(sheet->Sheet(), L"docdress_file_page_customized");
+    SavePicture(sheet->Sheet(), L"docdress_file_page_customized");
     Cancel();
 }
 

@@ -107,7 +107,7 @@ TEST_F(FolderPageTest, OpensEmptyWithoutDesktopIniAndLeavesNoFile)
 {
     FolderSheet sheet(folder);
     HWND page = sheet.page;
-    SaveSheetPicture(sheet.host.Sheet(), L"folder_page_empty");
+    SavePicture(sheet.host.Sheet(), L"folder_page_empty");
 
     EXPECT_EQ(WindowText(Item(page, kInfoTipEdit)), L"");
     EXPECT_EQ(WindowText(Item(page, kLabelEdit)), L"");
@@ -134,7 +134,7 @@ TEST_F(FolderPageTest, ShowsTheStoredIconAndTextInTextMode)
                                           L"\r\nIconIndex=3\r\nInfoTip=Holiday pictures\r\n"));
     FolderSheet sheet(folder);
     HWND page = sheet.page;
-    SaveSheetPicture(sheet.host.Sheet(), L"folder_page_stored");
+    SavePicture(sheet.host.Sheet(), L"folder_page_stored");
 
     EXPECT_NE(Preview(page), nullptr);
     EXPECT_EQ(WindowText(Item(page, kInfoTipEdit)), L"Holiday pictures");
@@ -185,7 +185,7 @@ TEST_F(FolderPageTest, UnwritableDesktopIniDisablesTheEditingControls)
     ASSERT_TRUE(held);
     FolderSheet sheet(folder);
     HWND page = sheet.page;
-    SaveSheetPicture(sheet.host.Sheet(), L"folder_page_unwritable");
+    SavePicture(sheet.host.Sheet(), L"folder_page_unwritable");
     for (int id : {kInfoTipEdit, kChangeIcon, kDefaultIcon, kChangeLabel})
         EXPECT_FALSE(IsEnabled(page, id)) << id;
     // The mode switches stay as the stored InfoTip set them.
@@ -297,7 +297,7 @@ TEST_F(FolderPageTest, CheckBoxSwitchesModesWithoutMarkingTheSheet)
     EXPECT_TRUE(IsEnabled(page, kChangeInfoTip));
     EXPECT_TRUE(IsModified(page, kInfoTipEdit));
     EXPECT_FALSE(sheet.host.ApplyEnabled());
-    SaveSheetPicture(sheet.host.Sheet(), L"folder_page_resource_mode");
+    SavePicture(sheet.host.Sheet(), L"folder_page_resource_mode");
 
     SendDlgItemMessageW(page, kInfoTipEdit, EM_SETMODIFY, FALSE, 0);
     Click(page, kInfoTipResource);
@@ -338,7 +338,7 @@ TEST_F(FolderPageTest, ChosenIconIsShownMarkedAndWritten)
     EXPECT_EQ(spy->pickOwner, page);
     EXPECT_NE(Preview(page), nullptr);
     EXPECT_TRUE(sheet.host.ApplyEnabled());
-    SaveSheetPicture(sheet.host.Sheet(), L"folder_page_icon_chosen");
+    SavePicture(sheet.host.Sheet(), L"folder_page_icon_chosen");
 
     sheet.host.PressApply();
     EXPECT_FALSE(sheet.host.ApplyEnabled());
@@ -523,7 +523,7 @@ TEST_F(FolderPageTest, TheLabelIsPickedDefaultedOrKeptByThePicker)
         EXPECT_EQ(IsModified(page, kLabelEdit), changed);
         EXPECT_EQ(sheet.host.ApplyEnabled(), changed);
         if (c.pickerButton == IDOK)
-            SaveSheetPicture(sheet.host.Sheet(), L"folder_page_label_picked");
+            SavePicture(sheet.host.Sheet(), L"folder_page_label_picked");
         sheet.host.PressOk();
         EXPECT_EQ(spy->CallsOf(L"write LocalizedResourceName"), c.writes);
         EXPECT_EQ(Read(L"LocalizedResourceName"), c.stored);
@@ -599,7 +599,7 @@ TEST_F(RedirectedPageTest, ShowsOnlyTheLabelAndTheShortcutButton)
     ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nIconFile=C:\\a.ico\r\nInfoTip=t\r\n"));
     FolderSheet sheet(folder);
     HWND page = sheet.page;
-    SaveSheetPicture(sheet.host.Sheet(), L"redirected_page");
+    SavePicture(sheet.host.Sheet(), L"redirected_page");
     EXPECT_NE(Item(page, kTargetProperties), nullptr);
     EXPECT_EQ(Item(page, kChangeIcon), nullptr);
     EXPECT_EQ(Item(page, kInfoTipEdit), nullptr);

@@ -407,7 +407,7 @@ TEST_F(FolderPageChrome, PagePaintsTheBannerTenPixelsInFromItsLowerRightCorner)
 {
     BannerImage banner = ReadBanner(DirDress().module, kDirDressBannerId);
     ASSERT_TRUE(banner.Valid());
-    SaveSheetPicture(host->Sheet(), L"folder_page_banner");
+    SavePicture(host->Sheet(), L"folder_page_banner");
     host->Repaint();
 
     ClientCapture capture(host->Page());
@@ -646,7 +646,7 @@ TEST_F(DirDressChrome, RedirectedPageOffersTopic9OnTheTargetShortcutButton)
         ASSERT_NE(host.Page(), nullptr);
         HWND button = host.Control(1011);
         ASSERT_NE(button, nullptr) << "not the redirected-folder page";
-        SaveSheetPicture(host.Sheet(), L"redirected_page_banner");
+        SavePicture(host.Sheet(), L"redirected_page_banner");
         ScriptedMenu menu(DirDress().module, 1);
         SendMessageW(host.Page(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(button), ScreenLParam(CentreOf(button)));
         ASSERT_EQ(MenuCalls.size(), 1u);

@@ -321,7 +321,7 @@ TEST(PickerOpening, EmptyTextShowsTheDefaultModuleWithoutSelection)
     PickerView view;
     PickerRun run = RunPicker(L"", [&](HWND picker) {
         view = Look(picker);
-        SaveScreenshot(picker, L"string_picker");
+        SavePicture(picker, L"string_picker");
         Press(picker, IDCANCEL);
     });
     ASSERT_TRUE(run.shown);
@@ -615,7 +615,7 @@ bool BrowseTo(HWND picker, const std::wstring& path, std::wstring* seeded, const
     if (!WaitFor([&] { return (dialog = FindFileDialog()) != nullptr; }, kWait))
         return false;
     if (screenshot)
-        SaveScreenshot(dialog, screenshot);
+        SavePicture(dialog, screenshot);
     HWND name = FileNameBox(dialog);
     *seeded = WindowText(name);
     SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));

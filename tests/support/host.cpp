@@ -493,10 +493,10 @@ bool IsModified(HWND page, int id)
     return SendMessageW(GetDlgItem(page, id), EM_GETMODIFY, 0, 0) != 0;
 }
 
-void SaveSheetPicture(HWND sheet, const std::wstring& name)
+void SavePicture(HWND window, const std::wstring& name)
 {
     PumpMessages(300);
-    SaveScreenshot(sheet, name);
+    SaveScreenshot(window, name);
 }
 
 HICON ShownIcon(HWND page, int id)

@@ -191,10 +191,11 @@ bool IsReadOnlyEdit(HWND page, int id);
 bool IsModified(HWND page, int id);                   // EM_GETMODIFY
 HICON ShownIcon(HWND page, int id);                   // STM_GETIMAGE of a static icon
 
-// A picture of a sheet for people to look at (SaveScreenshot). Wine paints
-// a new sheet's controls a little after it is shown, so the picture first
-// waits 300 ms, pumping this thread's messages.
-void SaveSheetPicture(HWND sheet, const std::wstring& name);
+// A picture of a window just shown (a sheet, a dialog) for people to look at
+// (SaveScreenshot). Wine paints a new window's controls a little after it
+// is shown, so the picture first waits 300 ms, pumping this thread's
+// messages (from a thread without windows, a plain wait).
+void SavePicture(HWND window, const std::wstring& name);
 
 // Runs `answer` on a second thread as soon as a window titled `title`
 // appears (within timeoutMs), while `action` runs (and blocks in a modal
