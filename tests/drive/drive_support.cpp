@@ -221,17 +221,3 @@ bool WriteIconLibrary(const std::wstring& source, const std::wstring& path, WORD
                               static_cast<DWORD>(group.size()));
     return EndUpdateResourceW(update, !ok) && ok;
 }
-
-std::wstring MakeLongPath(const std::wstring& root, size_t length, const std::wstring& fileName)
-{
-    // Folders of at most 100 characters (a name may not pass 255), then the
-    // file name padded to make up the length.
-    std::wstring path = root;
-    char folder = 'a';
-    while (length - path.size() > fileName.size() + 120) {
-        path += std::wstring(100, static_cast<wchar_t>(folder++)) + L"\\";
-        CreateDirectoryW(path.c_str(), nullptr);
-    }
-    size_t padding = length - path.size() - fileName.size();
-    return path + std::wstring(padding, L'x') + fileName;
-}

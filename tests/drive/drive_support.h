@@ -51,7 +51,3 @@ bool WriteIconFile(const std::wstring& path);
 // Copies `source` to `path` and adds one icon to it as icon group resource
 // `groupId`, so that the negative index -groupId names it.
 bool WriteIconLibrary(const std::wstring& source, const std::wstring& path, WORD groupId);
-
-// A path of exactly `length` characters below root ("Q:\" or "C:\") ending
-// in `fileName`, its folders created.
-std::wstring MakeLongPath(const std::wstring& root, size_t length, const std::wstring& fileName);

@@ -482,12 +482,7 @@ TEST(PickerChoosing, ResultLongerThanTheCallersBufferIsRefused)
     // A copy of the string module under a path of 255 characters: "@", the
     // path, ",-1" fits 260 characters, ",-65535" does not.
     TempDir temp;
-    std::wstring dir = temp.Path();
-    while (dir.size() < 200) {
-        dir += L"\\" + std::wstring(40, L'd');
-        ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr)) << GetLastError();
-    }
-    std::wstring module = dir + L"\\" + std::wstring(255 - dir.size() - 1 - 4, L'm') + L".dll";
+    std::wstring module = MakeLongPath(temp.Path() + L"\\", 255, L".dll");
     ASSERT_EQ(255u, module.size());
     ASSERT_TRUE(CopyFileW(StringsDll().c_str(), module.c_str(), FALSE)) << GetLastError();
 

@@ -199,6 +199,20 @@ bool Touch(const std::wstring& path)
     return WriteBytes(path, std::string());
 }
 
+std::wstring MakeLongPath(const std::wstring& root, size_t length, const std::wstring& fileName)
+{
+    // Folders of at most 100 characters (a name may not pass 255), then the
+    // file name padded to make up the length.
+    std::wstring path = root;
+    wchar_t folder = L'a';
+    while (length - path.size() > fileName.size() + 120) {
+        path += std::wstring(100, folder++) + L"\\";
+        CreateDirectoryW(path.c_str(), nullptr);
+    }
+    size_t padding = length - path.size() - fileName.size();
+    return path + std::wstring(padding, L'x') + fileName;
+}
+
 DWORD Attributes(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str());

@@ -79,6 +79,9 @@ bool WriteUnicodeFile(const std::wstring& path, const std::wstring& text);
 bool FileExists(const std::wstring& path);
 // Creates (or empties) a file.
 bool Touch(const std::wstring& path);
+// A path of exactly `length` characters below root (ending in a backslash,
+// such as "Q:\") that ends in `fileName`, its folders created.
+std::wstring MakeLongPath(const std::wstring& root, size_t length, const std::wstring& fileName);
 DWORD Attributes(const std::wstring& path);
 
 // Reads one key of a profile file through the platform; `missing` when absent.
