@@ -169,7 +169,6 @@ INT_PTR CALLBACK DrivePageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         OnCommand(dialog, *context, LOWORD(wParam));
         break;
     case WM_NOTIFY:
-        // The apply is always accepted (PSNRET_NOERROR, the dialog's 0).
         if (IsApplyNotification(lParam))
             OnApply(dialog, *context);
         break;

@@ -233,10 +233,8 @@ INT_PTR CALLBACK FilePageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
         OnCommand(dialog, *context, LOWORD(wParam));
         break;
     case WM_NOTIFY:
-        if (IsApplyNotification(lParam)) {
+        if (IsApplyNotification(lParam))
             OnApply(dialog, *context);
-            SetWindowLongPtrW(dialog, DWLP_MSGRESULT, PSNRET_NOERROR);
-        }
         break;
     case WM_DESTROY:
         DestroyPageIcon(&context->typeIcon);

@@ -83,7 +83,6 @@ void OnApply(HWND dialog, PageContext* context)
         WriteFolderSetting(settingsPath, kLabelKey, context->label);
 
     EndDesktopIniUpdate(settingsPath, savedAttributes, context->itemPath);
-    SetWindowLongPtrW(dialog, DWLP_MSGRESULT, PSNRET_NOERROR);
 }
 
 }  // namespace

@@ -53,7 +53,6 @@ void OnApply(HWND dialog, PageContext* context)
     if (IsEditModified(dialog, IDC_LABEL_EDIT))
         WriteFolderSetting(settingsPath, kLabelKey, context->label);
     EndDesktopIniUpdate(settingsPath, savedAttributes, context->itemPath);
-    SetWindowLongPtrW(dialog, DWLP_MSGRESULT, PSNRET_NOERROR);
 }
 
 }  // namespace

@@ -95,6 +95,8 @@ void MarkPageChanged(HWND page);
 // What the page procedures share around their controls.
 
 // WM_NOTIFY of a page: whether the sheet asks the page to apply (PSN_APPLY).
+// Pages always accept: their procedures return FALSE, so the dialog manager
+// answers the notification with 0, which is PSNRET_NOERROR.
 bool IsApplyNotification(LPARAM lParam);
 
 // Destroys an icon the page owns (a preview) and forgets it; nothing for
