@@ -96,8 +96,7 @@ StoredText QueryDefaultText(HKEY letterKey, PCWSTR subkey, PWSTR text, size_t ca
     stored.fits = length < capacity;
     // Exactly one terminator, at the end: what SetDefaultString writes.
     stored.whole = stored.fits && type == REG_SZ && bytes % sizeof(WCHAR) == 0 && chars == length + 1;
-    if (FAILED(StringCchCopyNW(text, capacity, value, stored.fits ? length : capacity - 1)) && stored.fits)
-        text[0] = L'\0';
+    StringCchCopyNW(text, capacity, value, stored.fits ? length : capacity - 1);
     return stored;
 }
 

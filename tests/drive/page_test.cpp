@@ -438,7 +438,6 @@ TEST_F(DrivePageTest, ApplyWritesWhatThePageCouldNotReadWholeOnlyWhenItWasChange
                     // Typed as a person types, also into a disabled edit.
                     SetText(page, edit, L"");
                     TypeText(Item(page, edit), L"New");
-                    SendDlgItemMessageW(page, edit, EM_SETMODIFY, TRUE, 0);
                 } else {
                     // Sent to the page also when the button is disabled.
                     SendMessageW(page, WM_COMMAND,

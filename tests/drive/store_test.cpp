@@ -108,27 +108,6 @@ TEST_F(StoreTest, LetterKeyHoldsLabelAndIconAndGoesWhenBothAreEmpty)
     EXPECT_EQ(Notifications().size(), 4u);
 }
 
-// Where DriveIcons is redirected, the 64-bit Explorer reads only the 64-bit
-// view: the x86 build reads and writes there too.
-TEST_F(StoreTest, DriveLetterSettingsLiveInThe64BitViewWhereTheKeyIsRedirected)
-{
-    RedirectedDriveIcons redirected;
-    ASSERT_TRUE(redirected.Ready());
-    EXPECT_TRUE(CanWriteDriveSettings(root.c_str()));
-    WriteDriveSettings(root.c_str(), L"Backup", L"C:\\icons\\drive.ico", 2, true);
-    EXPECT_EQ(ReadLetterValue(letter, L"DefaultLabel"), L"Backup");
-    EXPECT_EQ(ReadLetterValue(letter, L"DefaultIcon"), L"C:\\icons\\drive.ico,2");
-    EXPECT_FALSE(LetterKeyInWow64Node(letter));
-
-    SetLetterValue(letter, L"DefaultLabel", L"Set by the 64-bit side");
-    DriveSettings read = ReadDrive();
-    EXPECT_STREQ(read.label, L"Set by the 64-bit side");
-    EXPECT_STREQ(read.iconFile, L"C:\\icons\\drive.ico");
-
-    WriteDriveSettings(root.c_str(), L"", L"", 0, false);
-    EXPECT_FALSE(LetterKeyExists(letter));
-}
-
 TEST_F(StoreTest, RemovingWhatNeverExistedLeavesNoKeyAndForeignSubkeysKeepTheirKey)
 {
     WriteDriveSettings(root.c_str(), L"", L"", 0, false);
@@ -197,7 +176,8 @@ TEST_F(StoreTest, LongestLocationAndLabelRoundTripThroughTheRegistry)
 }
 
 // Each stored value as the page gets it: shown as far as it can be, and
-// "whole" only when writing it back as REG_SZ gives the same bytes.
+// "whole" only when writing it back as REG_SZ gives the same bytes. What
+// the page then writes is tested through the page.
 TEST_F(StoreTest, RegistryValuesAreReadWholeOrMarkedAsNot)
 {
     const DWORD seven = 7;
@@ -247,15 +227,6 @@ TEST_F(StoreTest, RegistryValuesAreReadWholeOrMarkedAsNot)
         if (!isLabel) {
             EXPECT_TRUE(read.labelWhole);
         }
-
-        // A setting passed as null stays byte for byte; the other is written.
-        const LetterValue before = ReadLetterRaw(letter, c.subkey);
-        if (isLabel)
-            WriteDriveSettings(root.c_str(), nullptr, L"C:\\b.ico", 0, true);
-        else
-            WriteDriveSettings(root.c_str(), L"New", nullptr, 0, false);
-        EXPECT_EQ(ReadLetterRaw(letter, c.subkey), before);
-        EXPECT_EQ(ReadLetterValue(letter, isLabel ? L"DefaultIcon" : L"DefaultLabel"), isLabel ? L"C:\\b.ico" : L"New");
     }
 
     // Both null: nothing to write, and the shell is not told.
@@ -494,58 +465,6 @@ TEST_F(StoreTest, DiskIconPathsResolveOnTheDiskAndExpand)
     EXPECT_FALSE(ResolveDiskIconPath(root.c_str(), longExpanded.c_str(), resolved));
     EXPECT_STREQ(resolved, L"");
     SetEnvironmentVariableW(L"DRESS_LONG_FOLDER", nullptr);
-}
-
-// AutoRun.inf values as the page gets them, and what a write that leaves a
-// value alone (null) does to its line.
-TEST_F(StoreTest, AutoRunValuesAreReadWholeOrMarkedAsNotAndKeptByteForByte)
-{
-    const std::wstring longLabel(300, L'y');
-    const std::wstring longIcon = std::wstring(280, L'z') + L".ico,1";
-    struct Case {
-        const char* what;
-        std::wstring line;   // the key's line in the [autorun] section
-        bool isLabel;
-        bool whole;
-        std::wstring shown;  // the label, or the working icon path
-        int index;
-    } cases[] = {
-        {"label", L"label=Holiday", true, true, L"Holiday", 0},
-        {"label of 259", L"label=" + std::wstring(259, L'y'), true, true, std::wstring(259, L'y'), 0},
-        {"label of 300", L"label=" + longLabel, true, false, longLabel.substr(0, 259), 0},
-        {"missing icon", L"icon=missing.ico,2", false, true, root + L"missing.ico", 2},
-        {"icon longer than any written", L"icon=" + longIcon, false, false, root, 0},
-        {"relative icon too long to join", L"icon=" + std::wstring(258, L'r'), false, false, root, 0},
-        {"icon without a path", L"icon=,3", false, false, root, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const std::wstring text = L"[autorun]\r\nopen=setup.exe\r\n" + c.line + L"\r\n[Other]\r\nkey=value\r\n";
-        ASSERT_TRUE(WriteUnicodeFile(drive.AutoRun(), text));
-        Disk read = ReadDisk();
-        EXPECT_TRUE(read.writable);
-        if (c.isLabel) {
-            EXPECT_EQ(read.labelWhole, c.whole);
-            EXPECT_EQ(read.label, c.shown);
-        } else {
-            EXPECT_TRUE(read.iconFound);
-            EXPECT_EQ(read.iconWhole, c.whole);
-            EXPECT_EQ(read.iconFile, c.shown);
-            EXPECT_EQ(read.iconIndex, c.index);
-        }
-
-        // Kept (null) while the other key is written: its line stays as it
-        // was, byte for byte.
-        WCHAR icon[MAX_PATH] = L"C:\\b.ico";
-        WriteDiskSettings(root.c_str(), c.isLabel ? nullptr : L"New", c.isLabel ? icon : nullptr, 0, true);
-        std::string bytes = ReadBytes(drive.AutoRun());
-        std::wstring after(bytes.size() / 2, L'\0');
-        memcpy(&after[0], bytes.data(), after.size() * 2);
-        EXPECT_NE(after.find(L"\r\n" + c.line + L"\r\n"), std::wstring::npos);
-        EXPECT_EQ(ReadProfile(drive.AutoRun(), L"autorun", c.isLabel ? L"icon" : L"label"),
-                  c.isLabel ? L"C:\\b.ico" : L"New");
-        SetFileAttributesW(drive.AutoRun().c_str(), FILE_ATTRIBUTE_NORMAL);
-    }
 }
 
 // A file the profile functions would rewrite as ANSI, and a directory in
