@@ -58,6 +58,9 @@ void UpdateDiskIconPreview(HWND page, PageContext& context)
     UpdateIconPreview(page, resolved, context.diskIconIndex, &context.diskIconPreview, IDC_DISK_ICON_PREVIEW);
 }
 
+const std::initializer_list<int> kDriveControls = {IDC_DRIVE_LABEL, IDC_CHANGE_DRIVE_ICON, IDC_DEFAULT_DRIVE_ICON};
+const std::initializer_list<int> kDiskControls = {IDC_DISK_LABEL, IDC_CHANGE_DISK_ICON, IDC_DEFAULT_DISK_ICON};
+
 void OnInitDialog(HWND page, PageContext& context)
 {
     context.driveLabel[0] = L'\0';
@@ -66,21 +69,26 @@ void OnInitDialog(HWND page, PageContext& context)
     context.diskLabel[0] = L'\0';
     context.diskIconFile[0] = L'\0';
     context.diskIconIndex = 0;
+    context.driveIconChanged = false;
+    context.diskIconChanged = false;
     DestroyPageIcon(&context.driveIconPreview);
     DestroyPageIcon(&context.diskIconPreview);
 
     // Without a drive to work on, every control that edits something is
     // disabled.
+    context.driveWritable = HasDrive(context) && CanWriteDriveSettings(context.itemPath);
+    context.diskWritable = HasDrive(context) && CanWriteDiskSettings(context.itemPath);
     if (!HasDrive(context)) {
-        EnableControls(page,
-                       {IDC_DRIVE_LABEL, IDC_CHANGE_DRIVE_ICON, IDC_DEFAULT_DRIVE_ICON, IDC_DISK_LABEL,
-                        IDC_CHANGE_DISK_ICON, IDC_DEFAULT_DISK_ICON},
-                       FALSE);
+        EnableControls(page, kDriveControls, FALSE);
+        EnableControls(page, kDiskControls, FALSE);
         return;
     }
 
     DriveSettings drive = {};
     ReadDriveSettings(context.itemPath, &drive);
+    context.driveLabelWhole = drive.labelWhole;
+    context.driveIconStored = drive.iconFound;
+    context.driveIconWhole = drive.iconWhole;
     if (drive.labelFound) {
         StringCchCopyW(context.driveLabel, ARRAYSIZE(context.driveLabel), drive.label);
         SetDlgItemTextW(page, IDC_DRIVE_LABEL, context.driveLabel);
@@ -90,10 +98,27 @@ void OnInitDialog(HWND page, PageContext& context)
         context.driveIconIndex = drive.iconIndex;
         UpdateDriveIconPreview(page, context);
     }
+    // Without write access to the machine's keys (a user who is not an
+    // administrator) what the person typed or chose for the drive letter
+    // would be dropped at the apply without a word.
+    if (!context.driveWritable)
+        EnableControls(page, kDriveControls, FALSE);
 
-    ReadDiskSettings(context.itemPath, context.diskLabel, context.diskIconFile, &context.diskIconIndex);
+    // An AutoRun.inf the profile functions would damage (UTF-16 without a
+    // byte-order mark) or a directory in its place is read as nothing and
+    // never written.
+    DiskSettings disk = {};
+    ReadDiskSettings(context.itemPath, &disk);
+    StringCchCopyW(context.diskLabel, ARRAYSIZE(context.diskLabel), disk.label);
+    StringCchCopyW(context.diskIconFile, ARRAYSIZE(context.diskIconFile), disk.iconFile);
+    context.diskIconIndex = disk.iconIndex;
+    context.diskLabelWhole = disk.labelWhole;
+    context.diskIconStored = disk.iconFound;
+    context.diskIconWhole = disk.iconWhole;
     SetDlgItemTextW(page, IDC_DISK_LABEL, context.diskLabel);
     UpdateDiskIconPreview(page, context);
+    if (!context.diskWritable)
+        EnableControls(page, kDiskControls, FALSE);
 }
 
 void ChooseDriveIcon(HWND page, PageContext& context)
@@ -101,6 +126,7 @@ void ChooseDriveIcon(HWND page, PageContext& context)
     if (!ChooseIcon(page, context.driveIconFile, &context.driveIconIndex, &context.driveIconPreview,
                     IDC_DRIVE_ICON_PREVIEW))
         return;
+    context.driveIconChanged = true;
     // The chooser previews the path as it is; a path with environment
     // variables needs them expanded to show.
     WCHAR expanded[MAX_PATH];
@@ -113,6 +139,7 @@ void ChooseDiskIcon(HWND page, PageContext& context)
 {
     if (!PickIcon(page, context.diskIconFile, &context.diskIconIndex))
         return;
+    context.diskIconChanged = true;
     SendMessageW(page, WM_USER, 0, 0);
     MarkPageChanged(page);
 }
@@ -123,34 +150,73 @@ void OnCommand(HWND page, PageContext& context, int id)
         return;
     switch (id) {
     case IDC_CHANGE_DRIVE_ICON:
-        ChooseDriveIcon(page, context);
+        if (context.driveWritable)
+            ChooseDriveIcon(page, context);
         break;
     case IDC_DEFAULT_DRIVE_ICON:
+        if (!context.driveWritable)
+            break;
         ResetIcon(page, context.driveIconFile, &context.driveIconIndex, &context.driveIconPreview,
                   IDC_DRIVE_ICON_PREVIEW);
+        context.driveIconChanged = true;
         break;
     case IDC_CHANGE_DISK_ICON:
-        ChooseDiskIcon(page, context);
+        if (context.diskWritable)
+            ChooseDiskIcon(page, context);
         break;
     case IDC_DEFAULT_DISK_ICON:
+        if (!context.diskWritable)
+            break;
         ResetIcon(page, context.diskIconFile, &context.diskIconIndex, &context.diskIconPreview,
                   IDC_DISK_ICON_PREVIEW);
+        context.diskIconChanged = true;
         break;
     }
 }
 
-// Both stores, at every apply, whether or not anything changed. The labels
+// The label to write from an edit (MAX_PATH buffer): its text when the label
+// was read whole or the person edited it; otherwise null, which keeps what
+// is stored.
+PCWSTR TakeLabel(HWND page, int editId, bool whole, PWSTR label)
+{
+    if (!whole && !IsEditModified(page, editId))
+        return nullptr;
+    GetDlgItemTextW(page, editId, label, MAX_PATH);
+    return label;
+}
+
+// The icon to write: null keeps what is stored. A changed icon is kept only
+// while it shows a preview; one stored and not changed stays as it was,
+// rewritten when it was read whole and untouched otherwise.
+PCWSTR TakeIcon(bool changed, bool stored, bool whole, HICON preview, PCWSTR iconFile, bool* present)
+{
+    *present = changed ? preview != nullptr : stored;
+    if (!changed && stored && !whole)
+        return nullptr;
+    return iconFile;
+}
+
+// Both stores at every apply, whether or not anything changed, except for
+// what the page could not read whole and the person left alone. The labels
 // are taken from their edits here: typing does not mark the page changed.
 void OnApply(HWND page, PageContext& context)
 {
     if (!HasDrive(context))
         return;
-    GetDlgItemTextW(page, IDC_DRIVE_LABEL, context.driveLabel, ARRAYSIZE(context.driveLabel));
-    WriteDriveSettings(context.itemPath, context.driveLabel, context.driveIconFile, context.driveIconIndex,
-                       context.driveIconPreview != nullptr);
-    GetDlgItemTextW(page, IDC_DISK_LABEL, context.diskLabel, ARRAYSIZE(context.diskLabel));
-    WriteDiskSettings(context.itemPath, context.diskLabel, context.diskIconFile, context.diskIconIndex,
-                      context.diskIconPreview != nullptr);
+    bool present = false;
+    if (context.driveWritable) {
+        PCWSTR label = TakeLabel(page, IDC_DRIVE_LABEL, context.driveLabelWhole, context.driveLabel);
+        PCWSTR icon = TakeIcon(context.driveIconChanged, context.driveIconStored, context.driveIconWhole,
+                               context.driveIconPreview, context.driveIconFile, &present);
+        WriteDriveSettings(context.itemPath, label, icon, context.driveIconIndex, present);
+    }
+    if (context.diskWritable) {
+        PCWSTR label = TakeLabel(page, IDC_DISK_LABEL, context.diskLabelWhole, context.diskLabel);
+        bool keepIcon = !TakeIcon(context.diskIconChanged, context.diskIconStored, context.diskIconWhole,
+                                  context.diskIconPreview, context.diskIconFile, &present);
+        WriteDiskSettings(context.itemPath, label, keepIcon ? nullptr : context.diskIconFile, context.diskIconIndex,
+                          present);
+    }
 }
 
 }  // namespace

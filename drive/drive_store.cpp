@@ -48,35 +48,79 @@ bool IsRootRelative(PCWSTR path)
     return !(path[0] != L'\0' && path[1] != L'\0' && path[2] == L'\\');
 }
 
-// The default value of a subkey as text. Values longer than `capacity` - 1
-// characters are not taken (a cut location would name another file); the
-// value is terminated even when the registry holds it without a terminator.
-// Returns the byte count RegQueryValueW reported, or -1 when nothing was read.
-LONG QueryDefaultString(HKEY key, PCWSTR subkey, PWSTR buffer, size_t capacity)
+// Every key of the drive letter is opened in the 64-bit view. DriveIcons is
+// shared between the views on Windows 7 and later, where the flag changes
+// nothing; where it is redirected, the x86 build would otherwise keep the
+// settings in the 32-bit view, which the 64-bit Explorer never reads.
+const REGSAM kView = KEY_WOW64_64KEY;
+
+// Longest text value read for showing; a longer one is not shown at all.
+const size_t kLongestShownText = 1024;
+
+struct StoredText {
+    bool found;   // the subkey exists
+    DWORD bytes;  // size of its default value; 0 without one
+    bool fits;    // text holds the whole value as text
+    bool whole;   // ...and writing it back as REG_SZ gives the same bytes
+};
+
+// The default value of a subkey of the letter key. Text values (REG_SZ,
+// REG_EXPAND_SZ) are copied to `text`, cut to `capacity` - 1 characters
+// when longer; other types give the empty text. A subkey without a default
+// value reads as the empty text, as RegQueryValueW gives it.
+StoredText QueryDefaultText(HKEY letterKey, PCWSTR subkey, PWSTR text, size_t capacity)
 {
-    buffer[0] = L'\0';
-    WCHAR value[kIconLocationCapacity + 1] = L"";
-    if (capacity > kIconLocationCapacity)
-        return -1;
-    LONG bytes = static_cast<LONG>(capacity * sizeof(WCHAR));
-    if (RegQueryValueW(key, subkey, value, &bytes) != ERROR_SUCCESS)
-        return -1;
-    size_t chars = static_cast<size_t>(bytes) / sizeof(WCHAR);
-    if (chars > capacity)
-        return -1;
-    value[chars] = L'\0';
-    if (FAILED(StringCchCopyW(buffer, capacity, value))) {
-        buffer[0] = L'\0';
-        return -1;
+    StoredText stored = {false, 0, false, false};
+    text[0] = L'\0';
+    AutoRegKey key;
+    if (RegOpenKeyExW(letterKey, subkey, 0, KEY_QUERY_VALUE | kView, key.Receive()) != ERROR_SUCCESS)
+        return stored;
+    stored.found = true;
+
+    // Room for a terminator of our own after the longest value taken.
+    WCHAR value[kLongestShownText + 1];
+    DWORD type = REG_NONE;
+    DWORD bytes = static_cast<DWORD>(kLongestShownText * sizeof(WCHAR));
+    LONG status = RegQueryValueExW(key.Get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes);
+    if (status == ERROR_FILE_NOT_FOUND) {
+        stored.fits = stored.whole = true;
+        return stored;
     }
-    return bytes;
+    if (status == ERROR_SUCCESS || status == ERROR_MORE_DATA)
+        stored.bytes = bytes;
+    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+        return stored;
+    size_t chars = bytes / sizeof(WCHAR);
+    value[chars] = L'\0';
+    size_t length = wcslen(value);
+    stored.fits = length < capacity;
+    // Exactly one terminator, at the end: what SetDefaultString writes.
+    stored.whole = stored.fits && type == REG_SZ && bytes % sizeof(WCHAR) == 0 && chars == length + 1;
+    StringCchCopyNW(text, capacity, value, stored.fits ? length : capacity - 1);
+    return stored;
 }
 
-void SetDefaultString(HKEY key, PCWSTR subkey, PCWSTR value)
+void SetDefaultString(HKEY letterKey, PCWSTR subkey, PCWSTR value)
 {
+    AutoRegKey key;
+    if (RegCreateKeyExW(letterKey, subkey, 0, nullptr, 0, KEY_SET_VALUE | kView, nullptr, key.Receive(), nullptr) !=
+        ERROR_SUCCESS)
+        return;
     size_t length = 0;
     StringCchLengthW(value, STRSAFE_MAX_CCH, &length);
-    RegSetValueW(key, subkey, REG_SZ, value, static_cast<DWORD>((length + 1) * sizeof(WCHAR)));
+    RegSetValueExW(key.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                   static_cast<DWORD>((length + 1) * sizeof(WCHAR)));
+}
+
+// AutoRun.inf as something the profile functions may update: missing, or a
+// file that is not UTF-16 without a byte-order mark (read as ANSI, it would
+// be rewritten as ANSI and lose what it holds).
+bool IsWritableProfile(PCWSTR file)
+{
+    DWORD attributes = GetFileAttributesW(file);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return true;
+    return !(attributes & FILE_ATTRIBUTE_DIRECTORY) && !IsUtf16WithoutBom(file);
 }
 
 }  // namespace
@@ -119,92 +163,160 @@ void ReadDriveSettings(PCWSTR rootPath, DriveSettings* settings)
 {
     settings->label[0] = L'\0';
     settings->labelFound = false;
+    settings->labelWhole = true;  // no label is an empty one
     settings->iconFile[0] = L'\0';
     settings->iconIndex = 0;
     settings->iconFound = false;
+    settings->iconWhole = false;
 
     WCHAR keyName[MAX_PATH];
     if (!GetLetterKeyName(rootPath, keyName, ARRAYSIZE(keyName)))
         return;
     AutoRegKey letterKey;
-    if (RegOpenKeyW(HKEY_LOCAL_MACHINE, keyName, letterKey.Receive()) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyName, 0, KEY_READ | kView, letterKey.Receive()) != ERROR_SUCCESS)
         return;
 
-    settings->labelFound =
-        QueryDefaultString(letterKey.Get(), kLabelSubkey, settings->label, ARRAYSIZE(settings->label)) >= 0;
+    StoredText label = QueryDefaultText(letterKey.Get(), kLabelSubkey, settings->label, ARRAYSIZE(settings->label));
+    settings->labelFound = label.found;
+    settings->labelWhole = label.whole || !label.found;
 
     // Sized for the longest location WriteDriveSettings produces, so that a
-    // long path with a large index is not taken for a missing icon.
+    // long path with a large index is not taken for a missing icon. A
+    // location cut to fit would name another file: it is not shown.
     WCHAR location[kIconLocationCapacity];
-    if (QueryDefaultString(letterKey.Get(), kIconSubkey, location, ARRAYSIZE(location)) > 0) {
-        settings->iconFound = SplitIconLocation(location, settings->iconFile, ARRAYSIZE(settings->iconFile),
-                                                &settings->iconIndex);
+    StoredText icon = QueryDefaultText(letterKey.Get(), kIconSubkey, location, ARRAYSIZE(location));
+    // A subkey holding nothing is no icon.
+    settings->iconFound = icon.bytes > 0;
+    if (!settings->iconFound || !icon.fits)
+        return;
+    bool split = SplitIconLocation(location, settings->iconFile, ARRAYSIZE(settings->iconFile), &settings->iconIndex);
+    settings->iconWhole = icon.whole && split;
+}
+
+bool CanWriteDriveSettings(PCWSTR rootPath)
+{
+    WCHAR keyName[MAX_PATH];
+    if (!GetLetterKeyName(rootPath, keyName, ARRAYSIZE(keyName)))
+        return false;
+    AutoRegKey key;
+    LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyName, 0, KEY_SET_VALUE | KEY_CREATE_SUB_KEY | DELETE | kView,
+                                key.Receive());
+    if (status == ERROR_SUCCESS) {
+        // Each subkey is rewritten or deleted at the apply.
+        const PCWSTR subkeys[] = {kLabelSubkey, kIconSubkey};
+        for (PCWSTR subkey : subkeys) {
+            AutoRegKey child;
+            LONG opened = RegOpenKeyExW(key.Get(), subkey, 0, KEY_SET_VALUE | DELETE | kView, child.Receive());
+            if (opened != ERROR_SUCCESS && opened != ERROR_FILE_NOT_FOUND)
+                return false;
+        }
+        return true;
     }
+    // No letter key yet: the nearest key above it is to take the new one.
+    while (status == ERROR_FILE_NOT_FOUND) {
+        PWSTR slash = wcsrchr(keyName, L'\\');
+        if (!slash)
+            return false;
+        *slash = L'\0';
+        status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyName, 0, KEY_CREATE_SUB_KEY | kView, key.Receive());
+    }
+    return status == ERROR_SUCCESS;
 }
 
 void WriteDriveSettings(PCWSTR rootPath, PCWSTR label, PCWSTR iconFile, int iconIndex, bool iconPresent)
 {
     WCHAR keyName[MAX_PATH];
-    if (!GetLetterKeyName(rootPath, keyName, ARRAYSIZE(keyName)))
+    if (!GetLetterKeyName(rootPath, keyName, ARRAYSIZE(keyName)) || (!label && !iconFile))
         return;
     {
         AutoRegKey letterKey;
         // Fails without the right to write the machine's keys: the drive
         // letter keeps what it had, and the shell has nothing to re-read.
-        if (RegCreateKeyW(HKEY_LOCAL_MACHINE, keyName, letterKey.Receive()) != ERROR_SUCCESS)
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyName, 0, nullptr, 0, KEY_READ | KEY_WRITE | kView, nullptr,
+                            letterKey.Receive(), nullptr) != ERROR_SUCCESS)
             return;
 
-        if (label[0] != L'\0')
+        if (label && label[0] != L'\0')
             SetDefaultString(letterKey.Get(), kLabelSubkey, label);
-        else
-            RegDeleteKeyW(letterKey.Get(), kLabelSubkey);
+        else if (label)
+            RegDeleteKeyExW(letterKey.Get(), kLabelSubkey, kView, 0);
 
-        if (iconPresent) {
+        if (iconFile && iconPresent) {
             WCHAR location[kIconLocationCapacity];
             if (FormatIconLocation(iconFile, iconIndex, location, ARRAYSIZE(location)))
                 SetDefaultString(letterKey.Get(), kIconSubkey, location);
-        } else {
-            RegDeleteKeyW(letterKey.Get(), kIconSubkey);
+        } else if (iconFile) {
+            RegDeleteKeyExW(letterKey.Get(), kIconSubkey, kView, 0);
         }
     }
     // Fails, and keeps the key, while it holds subkeys of other programs.
-    if (label[0] == L'\0' && !iconPresent)
-        RegDeleteKeyW(HKEY_LOCAL_MACHINE, keyName);
+    if (label && label[0] == L'\0' && iconFile && !iconPresent)
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, keyName, kView, 0);
 
     SHChangeNotify(SHCNE_DRIVEADD, SHCNF_PATHW | SHCNF_FLUSH, rootPath, nullptr);
 }
 
-void ReadDiskSettings(PCWSTR rootPath, PWSTR label, PWSTR iconFile, int* iconIndex)
+void ReadDiskSettings(PCWSTR rootPath, DiskSettings* settings)
 {
-    label[0] = L'\0';
-    iconFile[0] = L'\0';
-    *iconIndex = 0;
+    settings->label[0] = L'\0';
+    settings->labelWhole = true;
+    settings->iconFile[0] = L'\0';
+    settings->iconIndex = 0;
+    settings->iconFound = false;
+    settings->iconWhole = false;
+    settings->writable = false;
     WCHAR file[MAX_PATH];
     if (!GetAutoRunPath(rootPath, file, ARRAYSIZE(file)))
         return;
+    StringCchCopyW(settings->iconFile, ARRAYSIZE(settings->iconFile), rootPath);
+    settings->writable = IsWritableProfile(file);
+    if (!settings->writable)
+        return;
 
-    GetPrivateProfileStringW(kAutoRunSection, kLabelKey, L"", label, MAX_PATH, file);
+    // One character more than a label may have: a value that fills it was
+    // cut. It is shown cut, and kept as stored unless the person edits it.
+    WCHAR label[MAX_PATH + 1];
+    DWORD length = GetPrivateProfileStringW(kAutoRunSection, kLabelKey, L"", label, ARRAYSIZE(label), file);
+    settings->labelWhole = length < MAX_PATH;
+    StringCchCopyNW(settings->label, ARRAYSIZE(settings->label), label, MAX_PATH - 1);
 
     // One character more than any location the write produces: a value that
     // fills it was cut, and a cut location is no location.
     WCHAR location[kIconLocationCapacity + 1];
-    DWORD length = GetPrivateProfileStringW(kAutoRunSection, kIconKey, L"", location, ARRAYSIZE(location), file);
+    length = GetPrivateProfileStringW(kAutoRunSection, kIconKey, L"", location, ARRAYSIZE(location), file);
+    settings->iconFound = length > 0;
     WCHAR path[MAX_PATH] = L"";
-    if (length >= kIconLocationCapacity || !SplitIconLocation(location, path, ARRAYSIZE(path), iconIndex))
-        *iconIndex = 0;
+    int index = 0;
+    if (length == 0 || length >= kIconLocationCapacity || !SplitIconLocation(location, path, ARRAYSIZE(path), &index) ||
+        path[0] == L'\0')
+        return;
 
-    // Working form. A relative path too long to join gives the root path
-    // itself, like an empty value: no icon.
-    if (!IsRootRelative(path))
-        StringCchCopyW(iconFile, MAX_PATH, path);
-    else if (FAILED(StringCchPrintfW(iconFile, MAX_PATH, L"%s%s", rootPath, path)))
-        StringCchCopyW(iconFile, MAX_PATH, rootPath);
+    // Working form. A relative path too long to join is not whole either.
+    HRESULT hr = IsRootRelative(path)
+                     ? StringCchPrintfW(settings->iconFile, ARRAYSIZE(settings->iconFile), L"%s%s", rootPath, path)
+                     : StringCchCopyW(settings->iconFile, ARRAYSIZE(settings->iconFile), path);
+    if (FAILED(hr)) {
+        StringCchCopyW(settings->iconFile, ARRAYSIZE(settings->iconFile), rootPath);
+        return;
+    }
+    settings->iconIndex = index;
+    settings->iconWhole = true;
+}
+
+bool CanWriteDiskSettings(PCWSTR rootPath)
+{
+    WCHAR file[MAX_PATH];
+    return GetAutoRunPath(rootPath, file, ARRAYSIZE(file)) && IsWritableProfile(file);
 }
 
 void WriteDiskSettings(PCWSTR rootPath, PCWSTR label, PWSTR iconFile, int iconIndex, bool iconPresent)
 {
     WCHAR file[MAX_PATH];
-    if (!GetAutoRunPath(rootPath, file, ARRAYSIZE(file)))
+    if (!GetAutoRunPath(rootPath, file, ARRAYSIZE(file)) || (!label && !iconFile))
+        return;
+    // A directory in the file's place gets no attributes, and a file the
+    // profile functions would rewrite as ANSI is left as it is.
+    if (!IsWritableProfile(file))
         return;
 
     DWORD attributes = GetFileAttributesW(file);
@@ -215,24 +327,27 @@ void WriteDiskSettings(PCWSTR rootPath, PCWSTR label, PWSTR iconFile, int iconIn
             SetFileAttributesW(file, finalAttributes);
     }
 
-    // Stored form: an icon on the disk itself is kept relative to its root,
-    // so that it travels with the disk. The root is the folder "X:" as the
-    // folder store contracts paths below a folder.
-    const WCHAR drive[] = {rootPath[0], rootPath[1], L'\0'};
-    WCHAR stored[MAX_PATH];
-    ContractIconFile(drive, iconFile, stored);
-    StringCchCopyW(iconFile, MAX_PATH, stored);
-
     WCHAR location[kIconLocationCapacity] = L"";
-    bool iconFits = iconPresent && FormatIconLocation(iconFile, iconIndex, location, ARRAYSIZE(location));
+    bool iconFits = false;
+    if (iconFile) {
+        // Stored form: an icon on the disk itself is kept relative to its
+        // root, so that it travels with the disk. The root is the folder
+        // "X:" as the folder store contracts paths below a folder.
+        const WCHAR drive[] = {rootPath[0], rootPath[1], L'\0'};
+        WCHAR stored[MAX_PATH];
+        ContractIconFile(drive, iconFile, stored);
+        StringCchCopyW(iconFile, MAX_PATH, stored);
+        iconFits = iconPresent && FormatIconLocation(iconFile, iconIndex, location, ARRAYSIZE(location));
+    }
 
     // A new file made by the profile functions would be ANSI, and a label
     // outside the code page would not survive.
-    if (label[0] != L'\0' || iconPresent)
+    if ((label && label[0] != L'\0') || (iconFile && iconPresent))
         PrepareUnicodeProfile(file);
 
-    WritePrivateProfileStringW(kAutoRunSection, kLabelKey, label[0] != L'\0' ? label : nullptr, file);
-    if (!iconPresent)
+    if (label)
+        WritePrivateProfileStringW(kAutoRunSection, kLabelKey, label[0] != L'\0' ? label : nullptr, file);
+    if (iconFile && !iconPresent)
         WritePrivateProfileStringW(kAutoRunSection, kIconKey, nullptr, file);
     else if (iconFits)
         WritePrivateProfileStringW(kAutoRunSection, kIconKey, location, file);

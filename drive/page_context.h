@@ -14,4 +14,18 @@ struct PageContext {
     HICON diskIconPreview;          // shown in control 1007, owned by the page
     WCHAR diskIconFile[MAX_PATH];   // working disk icon file: absolute, or root-relative after an apply
     int diskIconIndex;              // working disk icon index
+
+    // What the apply may write. A value the page could not read whole is
+    // written only when the person changed it; an icon stored and not
+    // changed is written back whether or not it shows a preview.
+    bool driveWritable;             // the drive letter's keys can be written
+    bool driveLabelWhole;
+    bool driveIconStored;
+    bool driveIconWhole;
+    bool driveIconChanged;          // Change Icon... chose one, or Default Icon was pressed
+    bool diskWritable;              // AutoRun.inf can be written without loss
+    bool diskLabelWhole;
+    bool diskIconStored;
+    bool diskIconWhole;
+    bool diskIconChanged;
 };

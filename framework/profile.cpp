@@ -16,6 +16,30 @@ void PrepareUnicodeProfile(PCWSTR path)
     WriteFile(file.Get(), kByteOrderMark, sizeof(kByteOrderMark), &written, nullptr);
 }
 
+bool IsUtf16WithoutBom(LPCWSTR path)
+{
+    AutoFile file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return false;
+    BYTE head[512];
+    DWORD read = 0;
+    if (!ReadFile(file.Get(), head, sizeof(head), &read, nullptr) || read == 0)
+        return false;
+    // UTF-16LE, UTF-16BE and UTF-8 byte-order marks.
+    if (read >= 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF)))
+        return false;
+    if (read >= 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF)
+        return false;
+    for (DWORD i = 0; i < read; ++i) {
+        if (head[i] == 0)
+            return true;
+        if (head[i] == '\n')
+            return i + 1 < read && head[i + 1] == 0;
+    }
+    return false;
+}
+
 void WriteProfileValue(PCWSTR path, PCWSTR section, PCWSTR key, PCWSTR value)
 {
     if (!value || !value[0]) {

@@ -14,6 +14,15 @@ void PrepareUnicodeProfile(PCWSTR path);
 // prepared as above.
 void WriteProfileValue(PCWSTR path, PCWSTR section, PCWSTR key, PCWSTR value);
 
+// True for a file written as UTF-16 without a byte-order mark: no mark at
+// its start and a NUL byte in its first line (up to and including the first
+// line feed, and the byte after it, which is the line feed's high byte in
+// UTF-16LE). The profile functions read such a file as ANSI and rewrite it
+// as ANSI at the first write, losing everything else in it, so it is to be
+// left alone. False for a missing or empty file and for anything that is not
+// a file.
+bool IsUtf16WithoutBom(LPCWSTR path);
+
 // White space as the profile format trims it around section names, keys and
 // values.
 inline bool IsProfileSpace(WCHAR c)

@@ -125,7 +125,7 @@ TempDrive::TempDrive()
             continue;
         if (DefineUnixDrive(letter, unixPath.c_str(), DRIVE_FIXED) && GetFileAttributesW(root) != INVALID_FILE_ATTRIBUTES) {
             letter_ = letter;
-            DeleteRegTree(HKEY_LOCAL_MACHINE, DriveIconsKey(letter_));
+            DeleteLetterKey(letter_);
             return;
         }
     }
@@ -136,7 +136,7 @@ TempDrive::~TempDrive()
 {
     if (!letter_)
         return;
-    DeleteRegTree(HKEY_LOCAL_MACHINE, DriveIconsKey(letter_));
+    DeleteLetterKey(letter_);
     DefineUnixDrive(letter_, nullptr, DRIVE_NO_ROOT_DIR);
 }
 
@@ -158,19 +158,107 @@ std::wstring DriveIconsKey(wchar_t letter)
     return std::wstring(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons\\") + letter;
 }
 
+std::ostream& operator<<(std::ostream& out, const LetterValue& value)
+{
+    if (!value.exists)
+        return out << "<missing>";
+    out << "type " << value.type << ", " << value.bytes.size() << " bytes:";
+    for (size_t i = 0; i < value.bytes.size() && i < 24; ++i)
+        out << ' ' << std::hex << static_cast<unsigned>(static_cast<unsigned char>(value.bytes[i])) << std::dec;
+    return out << (value.bytes.size() > 24 ? " ..." : "");
+}
+
+LetterValue ReadLetterRaw(wchar_t letter, const wchar_t* subkey)
+{
+    LetterValue value;
+    HKEY key = nullptr;
+    std::wstring name = DriveIconsKey(letter) + L"\\" + subkey;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, name.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+        return value;
+    DWORD bytes = 0;
+    if (RegQueryValueExW(key, nullptr, nullptr, &value.type, nullptr, &bytes) == ERROR_SUCCESS) {
+        value.bytes.resize(bytes);
+        if (RegQueryValueExW(key, nullptr, nullptr, &value.type, reinterpret_cast<BYTE*>(&value.bytes[0]), &bytes) ==
+            ERROR_SUCCESS) {
+            value.exists = true;
+            value.bytes.resize(bytes);
+        }
+    }
+    RegCloseKey(key);
+    return value;
+}
+
+void SetLetterRaw(wchar_t letter, const wchar_t* subkey, DWORD type, const std::string& bytes)
+{
+    HKEY key = nullptr;
+    std::wstring name = DriveIconsKey(letter) + L"\\" + subkey;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, name.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS) {
+        ADD_FAILURE() << "cannot create the letter's subkey";
+        return;
+    }
+    // The registry counts a terminator that follows a text value's bytes
+    // as part of it; what follows here is not one.
+    std::string data = bytes + "xx";
+    RegSetValueExW(key, nullptr, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                   static_cast<DWORD>(bytes.size()));
+    RegCloseKey(key);
+}
+
+std::string RegSzBytes(const std::wstring& text)
+{
+    return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
+}
+
 std::wstring ReadLetterValue(wchar_t letter, const wchar_t* subkey)
 {
-    return ReadRegString(HKEY_LOCAL_MACHINE, DriveIconsKey(letter) + L"\\" + subkey, nullptr);
+    LetterValue value = ReadLetterRaw(letter, subkey);
+    if (!value.exists || (value.type != REG_SZ && value.type != REG_EXPAND_SZ))
+        return L"<missing>";
+    std::wstring text(value.bytes.size() / sizeof(wchar_t), L'\0');
+    memcpy(&text[0], value.bytes.data(), text.size() * sizeof(wchar_t));
+    return text.substr(0, text.find(L'\0'));
 }
 
 void SetLetterValue(wchar_t letter, const wchar_t* subkey, const std::wstring& value)
 {
-    SetRegString(HKEY_LOCAL_MACHINE, DriveIconsKey(letter) + L"\\" + subkey, nullptr, value);
+    SetLetterRaw(letter, subkey, REG_SZ, RegSzBytes(value));
 }
+
+namespace {
+
+bool KeyExists64(const std::wstring& name)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, name.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+}  // namespace
 
 bool LetterKeyExists(wchar_t letter)
 {
-    return RegKeyExists(HKEY_LOCAL_MACHINE, DriveIconsKey(letter));
+    return KeyExists64(DriveIconsKey(letter));
+}
+
+bool LetterSubkeyExists(wchar_t letter, const wchar_t* subkey)
+{
+    return KeyExists64(DriveIconsKey(letter) + L"\\" + subkey);
+}
+
+void DeleteLetterKey(wchar_t letter)
+{
+    std::wstring name = DriveIconsKey(letter);
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, name.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key) == ERROR_SUCCESS) {
+        RegDeleteTreeW(key, nullptr);
+        RegCloseKey(key);
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, name.c_str(), KEY_WOW64_64KEY, 0);
+    }
+    // The view of this process: the 32-bit one for the x86 tests.
+    DeleteRegTree(HKEY_LOCAL_MACHINE, name);
 }
 
 bool LetterKeyInWow64Node(wchar_t letter)
@@ -182,6 +270,76 @@ bool LetterKeyInWow64Node(wchar_t letter)
         return false;
     RegCloseKey(handle);
     return true;
+}
+
+// ---------------------------------------------------------------------------
+// Redirected DriveIcons
+
+namespace {
+
+const wchar_t kWow64DriveIcons[] = L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons";
+const wchar_t kDriveIconsTarget[] = L"\\Registry\\Machine\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons";
+
+// Whether the 32-bit view's DriveIcons is a link; with `remove`, deletes it.
+bool FindDriveIconsLink(bool remove)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kWow64DriveIcons, REG_OPTION_OPEN_LINK,
+                      KEY_QUERY_VALUE | DELETE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD type = REG_NONE;
+    bool link = RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
+                type == REG_LINK;
+    if (link && remove) {
+        typedef LONG(WINAPI * DeleteKey)(HANDLE);
+        auto deleteKey = reinterpret_cast<DeleteKey>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+        link = !(deleteKey && deleteKey(key) == 0);
+    }
+    RegCloseKey(key);
+    return link;
+}
+
+}  // namespace
+
+RedirectedDriveIcons::RedirectedDriveIcons()
+{
+    wasLink_ = FindDriveIconsLink(false);
+    if (wasLink_ && FindDriveIconsLink(true)) {
+        ADD_FAILURE() << "could not remove the DriveIcons link";
+        return;
+    }
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kWow64DriveIcons, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS) {
+        ADD_FAILURE() << "could not create the 32-bit view's DriveIcons";
+        return;
+    }
+    RegCloseKey(key);
+    ready_ = !FindDriveIconsLink(false);
+}
+
+RedirectedDriveIcons::~RedirectedDriveIcons()
+{
+    HKEY key = nullptr;
+    if (!FindDriveIconsLink(false) &&
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, kWow64DriveIcons, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key) ==
+            ERROR_SUCCESS) {
+        RegDeleteTreeW(key, nullptr);
+        RegCloseKey(key);
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kWow64DriveIcons, KEY_WOW64_64KEY, 0);
+    }
+    if (!wasLink_)
+        return;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kWow64DriveIcons, 0, nullptr, REG_OPTION_CREATE_LINK,
+                        KEY_ALL_ACCESS | KEY_CREATE_LINK | KEY_WOW64_64KEY, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        ADD_FAILURE() << "could not put the DriveIcons link back";
+        return;
+    }
+    RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(kDriveIconsTarget),
+                   static_cast<DWORD>(wcslen(kDriveIconsTarget) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    EXPECT_TRUE(FindDriveIconsLink(false)) << "the DriveIcons link was not put back";
 }
 
 // ---------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <ostream>
 #include <string>
 
 #include "host.h"
@@ -37,14 +38,54 @@ private:
 
 // "SOFTWARE\Microsoft\Windows\CurrentVersion\Explorer\DriveIcons\<letter>"
 std::wstring DriveIconsKey(wchar_t letter);
-// The default value of the letter key's subkey ("DefaultLabel",
-// "DefaultIcon"), in the registry view of this process.
+
+// The letter key's settings, always in the 64-bit registry view, where the
+// drive page keeps them whatever the bitness of the process.
+//
+// The default value of a subkey of the letter key ("DefaultLabel",
+// "DefaultIcon", or another) as it is stored: type and bytes.
+struct LetterValue {
+    bool exists = false;
+    DWORD type = REG_NONE;
+    std::string bytes;
+    bool operator==(const LetterValue& other) const
+    {
+        return exists == other.exists && type == other.type && bytes == other.bytes;
+    }
+};
+std::ostream& operator<<(std::ostream& out, const LetterValue& value);
+LetterValue ReadLetterRaw(wchar_t letter, const wchar_t* subkey);
+void SetLetterRaw(wchar_t letter, const wchar_t* subkey, DWORD type, const std::string& bytes);
+// The bytes of a REG_SZ value: the text and its terminator.
+std::string RegSzBytes(const std::wstring& text);
+// The value as text (REG_SZ or REG_EXPAND_SZ); "<missing>" otherwise.
 std::wstring ReadLetterValue(wchar_t letter, const wchar_t* subkey);
 void SetLetterValue(wchar_t letter, const wchar_t* subkey, const std::wstring& value);
 bool LetterKeyExists(wchar_t letter);
+bool LetterSubkeyExists(wchar_t letter, const wchar_t* subkey);
+// Removes the letter key with everything in it, from both registry views.
+void DeleteLetterKey(wchar_t letter);
 // Whether the letter key lies in the 32-bit registry view (Wow6432Node of
-// the 64-bit view), where an x86 Explorer reads it.
+// the 64-bit view), which the 64-bit Explorer does not read.
 bool LetterKeyInWow64Node(wchar_t letter);
+
+// The 32-bit view's DriveIcons made a key of its own, as on the systems that
+// redirect it (XP x64, Vista), for as long as the object lives. Wine, like
+// Windows 7 and later, shares the key: Wow6432Node's DriveIcons is a
+// registry link to the 64-bit key, so that both views are one. The link is
+// put back at the end.
+class RedirectedDriveIcons {
+public:
+    RedirectedDriveIcons();
+    ~RedirectedDriveIcons();
+    RedirectedDriveIcons(const RedirectedDriveIcons&) = delete;
+    RedirectedDriveIcons& operator=(const RedirectedDriveIcons&) = delete;
+    bool Ready() const { return ready_; }
+
+private:
+    bool wasLink_ = false;
+    bool ready_ = false;
+};
 
 // Writes a 32 x 32 icon file that ExtractIconW can read.
 bool WriteIconFile(const std::wstring& path);

@@ -39,15 +39,30 @@ const Deliverable& Dll()
     return dll;
 }
 
-// A user who may not write the machine's keys: the DLL's RegCreateKeyW
-// refuses HKEY_LOCAL_MACHINE while this is set.
+// A user who may not write the machine's keys: while this is set, the DLL's
+// registry opens and creates that ask for any write access are refused, as
+// the machine's keys refuse them to a user who is not an administrator;
+// reading still works. The page writes no other key.
 bool g_denyMachineKeys = false;
 
-LONG WINAPI CreateKeyUnlessDenied(HKEY key, LPCWSTR subkey, PHKEY result)
+bool AsksToWrite(REGSAM access)
 {
-    if (g_denyMachineKeys && key == HKEY_LOCAL_MACHINE)
+    return (access & (KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER)) != 0;
+}
+
+LONG WINAPI OpenKeyUnlessDenied(HKEY key, LPCWSTR subkey, DWORD options, REGSAM access, PHKEY result)
+{
+    if (g_denyMachineKeys && AsksToWrite(access))
         return ERROR_ACCESS_DENIED;
-    return RegCreateKeyW(key, subkey, result);
+    return RegOpenKeyExW(key, subkey, options, access, result);
+}
+
+LONG WINAPI CreateKeyUnlessDenied(HKEY key, LPCWSTR subkey, DWORD reserved, LPWSTR keyClass, DWORD options,
+                                  REGSAM access, const LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition)
+{
+    if (g_denyMachineKeys && AsksToWrite(access))
+        return ERROR_ACCESS_DENIED;
+    return RegCreateKeyExW(key, subkey, reserved, keyClass, options, access, security, result, disposition);
 }
 
 // The page for a drive letter of the test's own. The shell's icon dialog
@@ -58,7 +73,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(spy.Imports("PickIconDlg") && spy.Imports("SHChangeNotify"));
-        ASSERT_TRUE(denyMachineKeys.Installed());
+        ASSERT_TRUE(denyOpen.Installed() && denyCreate.Installed());
         ASSERT_TRUE(drive.Ready());
         spy.pickResult = 1;
         root = drive.Root();
@@ -94,8 +109,9 @@ protected:
     size_t IconDialogs() const { return spy.CallsOf(L"pickicon ").size(); }
 
     ImportSpy spy{Dll().module};
-    ImportPatch denyMachineKeys{Dll().module, "advapi32.dll", "RegCreateKeyW",
-                                reinterpret_cast<void*>(CreateKeyUnlessDenied)};
+    ImportPatch denyOpen{Dll().module, "advapi32.dll", "RegOpenKeyExW", reinterpret_cast<void*>(OpenKeyUnlessDenied)};
+    ImportPatch denyCreate{Dll().module, "advapi32.dll", "RegCreateKeyExW",
+                           reinterpret_cast<void*>(CreateKeyUnlessDenied)};
     TempDrive drive;
     std::wstring root;
     wchar_t letter = 0;
@@ -147,10 +163,7 @@ TEST_F(DrivePageTest, TypedLabelsAreWrittenByOkAlthoughApplyNeverBecameEnabled)
     sheet->PressOk();
 
     EXPECT_EQ(ReadLetterValue(letter, L"DefaultLabel"), L"Backup");
-    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, DriveIconsKey(letter) + L"\\DefaultIcon"));
-#ifndef _WIN64
-    EXPECT_TRUE(LetterKeyInWow64Node(letter));
-#endif
+    EXPECT_FALSE(LetterSubkeyExists(letter, L"DefaultIcon"));
     EXPECT_EQ(DriveAdds(), 1u);
     EXPECT_EQ(DiskValue(L"label"), L"Fotos 2026 \u2013 \u00C5lesund");
     EXPECT_EQ(DiskValue(L"icon"), L"<missing>");
@@ -239,7 +252,7 @@ TEST_F(DrivePageTest, IconChosenWithAnEnvironmentPathSurvivesTheApply)
     EXPECT_EQ(ReadLetterValue(letter, L"DefaultIcon"), std::wstring(kShell32Icon) + L",3");
     EXPECT_EQ(DiskValue(L"icon"), std::wstring(kShell32Icon) + L",3");
     // Every apply writes again, whatever changed.
-    DeleteRegTree(HKEY_LOCAL_MACHINE, DriveIconsKey(letter));
+    DeleteLetterKey(letter);
     sheet->PressApply();
     EXPECT_EQ(ReadLetterValue(letter, L"DefaultIcon"), std::wstring(kShell32Icon) + L",3");
     EXPECT_EQ(DriveAdds(), 2u);
@@ -305,7 +318,7 @@ TEST_F(DrivePageTest, AfterApplyChangeIconIsSeededWithTheRootRelativeForm)
     EXPECT_EQ(DiskValue(L"icon"), L"icons\\disk.ico");
 }
 
-TEST_F(DrivePageTest, StoredIconsThatGiveNoIconAreRemovedAtTheNextApply)
+TEST_F(DrivePageTest, StoredIconsThatGiveNoIconStayUntilTheyAreChanged)
 {
     SetLetterValue(letter, L"DefaultLabel", L"Keep");
     SetLetterValue(letter, L"DefaultIcon", drive.Path(L"missing.ico"));
@@ -315,10 +328,224 @@ TEST_F(DrivePageTest, StoredIconsThatGiveNoIconAreRemovedAtTheNextApply)
     EXPECT_EQ(Preview(page, kDriveIconPreview), nullptr);
     EXPECT_EQ(Preview(page, kDiskIconPreview), nullptr);
     sheet->PressOk();
+    // A disk that is not inserted, a library not installed yet: the icon is
+    // the person's setting all the same.
     EXPECT_EQ(ReadLetterValue(letter, L"DefaultLabel"), L"Keep");
-    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, DriveIconsKey(letter) + L"\\DefaultIcon"));
+    EXPECT_EQ(ReadLetterValue(letter, L"DefaultIcon"), drive.Path(L"missing.ico"));
     EXPECT_EQ(DiskValue(L"label"), L"Disk");
+    EXPECT_EQ(DiskValue(L"icon"), L"missing.ico,2");
+
+    // Default Icon removes it, and so does a choice that gives no icon.
+    page = Open();
+    ASSERT_NE(page, nullptr);
+    Click(page, kDefaultDriveIcon);
+    spy.pickPath = drive.Path(L"also-missing.ico");
+    Click(page, kChangeDiskIcon);
+    EXPECT_EQ(Preview(page, kDiskIconPreview), nullptr);
+    sheet->PressOk();
+    EXPECT_FALSE(LetterSubkeyExists(letter, L"DefaultIcon"));
+    EXPECT_EQ(ReadLetterValue(letter, L"DefaultLabel"), L"Keep");
     EXPECT_EQ(DiskValue(L"icon"), L"<missing>");
+    EXPECT_EQ(DiskValue(L"label"), L"Disk");
+}
+
+// What an apply does to each stored value the page cannot show whole, or
+// cannot show at all, when the person does nothing, changes another field
+// of the same store, or changes this field. Only the last writes it.
+TEST_F(DrivePageTest, ApplyWritesWhatThePageCouldNotReadWholeOnlyWhenItWasChanged)
+{
+    enum Field { kDriveLabelField, kDriveIconField, kDiskLabelField, kDiskIconField };
+    enum Action { kNothing, kOtherField, kThisField };
+    const char* const actionNames[] = {"nothing", "another field", "this field"};
+    const DWORD seven = 7;
+    const std::string dword(reinterpret_cast<const char*>(&seven), sizeof(seven));
+    const std::wstring chosenIcon = std::wstring(kShell32Icon) + L",3";
+    struct Case {
+        const char* what;
+        Field field;
+        DWORD type;           // drive-letter fields: the stored value's type and bytes
+        std::string value;
+        std::wstring line;    // disk fields: the key's line in AutoRun.inf
+        bool withoutMark;     // disk fields: AutoRun.inf is UTF-16 without a byte-order mark
+        bool directory;       // disk fields: AutoRun.inf is a directory
+        std::wstring shown;   // label fields: what the edit shows
+    } cases[] = {
+        {"DefaultLabel of 300", kDriveLabelField, REG_SZ, RegSzBytes(std::wstring(300, L'y')), L"", false, false,
+         std::wstring(259, L'y')},
+        {"REG_DWORD DefaultLabel", kDriveLabelField, REG_DWORD, dword, L"", false, false, L""},
+        {"REG_BINARY DefaultLabel", kDriveLabelField, REG_BINARY, "\x01\x02\x03", L"", false, false, L""},
+        {"DefaultIcon of 400", kDriveIconField, REG_SZ, RegSzBytes(std::wstring(400, L'z') + L",1"), L"", false,
+         false, L""},
+        {"REG_DWORD DefaultIcon", kDriveIconField, REG_DWORD, dword, L"", false, false, L""},
+        {"DefaultIcon of a missing file", kDriveIconField, REG_SZ, RegSzBytes(L"C:\\missing\\drive.ico,4"), L"",
+         false, false, L""},
+        {"AutoRun.inf label of 300", kDiskLabelField, 0, "", L"label=" + std::wstring(300, L'y'), false, false,
+         std::wstring(259, L'y')},
+        {"missing disk icon", kDiskIconField, 0, "", L"icon=missing.ico,2", false, false, L""},
+        {"disk icon index past the last icon", kDiskIconField, 0, "", L"icon=a.ico,5", false, false, L""},
+        {"disk icon location of 286", kDiskIconField, 0, "", L"icon=" + std::wstring(280, L'z') + L".ico,1", false,
+         false, L""},
+        {"UTF-16 AutoRun.inf without byte-order mark", kDiskLabelField, 0, "", L"label=Holiday", true, false, L""},
+        {"AutoRun.inf that is a directory", kDiskLabelField, 0, "", L"", false, true, L""},
+    };
+    ASSERT_TRUE(WriteIconFile(drive.Path(L"a.ico")));
+    for (const Case& c : cases) {
+        for (Action action : {kNothing, kOtherField, kThisField}) {
+            SCOPED_TRACE(testing::Message() << c.what << ", the person changes " << actionNames[action]);
+            spy.calls.clear();
+            DeleteLetterKey(letter);
+            SetFileAttributesW(drive.AutoRun().c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(drive.AutoRun().c_str());
+            RemoveDirectoryW(drive.AutoRun().c_str());
+
+            const bool onDisk = c.field == kDiskLabelField || c.field == kDiskIconField;
+            const bool isLabel = c.field == kDriveLabelField || c.field == kDiskLabelField;
+            const bool usable = !c.withoutMark && !c.directory;
+            const wchar_t* subkey = c.field == kDriveLabelField ? L"DefaultLabel" : L"DefaultIcon";
+            const std::wstring text = L"[autorun]\r\nopen=setup.exe\r\n" + c.line + L"\r\n";
+            const std::string utf16(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+            if (!onDisk)
+                SetLetterRaw(letter, subkey, c.type, c.value);
+            else if (c.directory)
+                ASSERT_TRUE(CreateDirectoryW(drive.AutoRun().c_str(), nullptr));
+            else
+                ASSERT_TRUE(WriteBytes(drive.AutoRun(), c.withoutMark ? utf16 : "\xFF\xFE" + utf16));
+            const LetterValue registryBefore = onDisk ? LetterValue() : ReadLetterRaw(letter, subkey);
+            const std::string fileBefore = onDisk && !c.directory ? ReadBytes(drive.AutoRun()) : std::string();
+            const DWORD attributesBefore = Attributes(drive.AutoRun());
+
+            HWND page = Open();
+            ASSERT_NE(page, nullptr);
+            for (int id : {kDiskLabel, kChangeDiskIcon, kDefaultDiskIcon})
+                EXPECT_EQ(IsEnabled(page, id), usable) << id;
+            if (isLabel && usable) {
+                EXPECT_EQ(WindowText(Item(page, c.field == kDriveLabelField ? kDriveLabel : kDiskLabel)), c.shown);
+            }
+
+            spy.pickPath = kShell32Icon;
+            spy.pickIndex = 3;
+            // The other field of the same store; the drive label when the
+            // disk cannot be written at all.
+            const Field other = !usable                        ? kDriveLabelField
+                                : c.field == kDriveLabelField ? kDriveIconField
+                                : c.field == kDriveIconField  ? kDriveLabelField
+                                : c.field == kDiskLabelField  ? kDiskIconField
+                                                              : kDiskLabelField;
+            const Field changed = action == kThisField ? c.field : other;
+            if (action != kNothing) {
+                if (changed == kDriveLabelField || changed == kDiskLabelField) {
+                    int edit = changed == kDriveLabelField ? kDriveLabel : kDiskLabel;
+                    // Typed as a person types, also into a disabled edit.
+                    SetText(page, edit, L"");
+                    TypeText(Item(page, edit), L"New");
+                } else {
+                    // Sent to the page also when the button is disabled.
+                    SendMessageW(page, WM_COMMAND,
+                                 MAKEWPARAM(changed == kDriveIconField ? kChangeDriveIcon : kChangeDiskIcon, BN_CLICKED),
+                                 0);
+                }
+            }
+            sheet->PressOk();
+
+            if (action == kThisField && usable) {
+                std::wstring expected = isLabel ? L"New" : chosenIcon;
+                EXPECT_EQ(onDisk ? DiskValue(isLabel ? L"label" : L"icon") : ReadLetterValue(letter, subkey), expected);
+                continue;
+            }
+            if (!onDisk) {
+                EXPECT_EQ(ReadLetterRaw(letter, subkey), registryBefore);
+            } else if (c.directory) {
+                EXPECT_EQ(Attributes(drive.AutoRun()), attributesBefore);
+                EXPECT_TRUE(spy.CallsOf(L"attributes " + drive.AutoRun()).empty());
+            } else if (action == kNothing || !usable) {
+                EXPECT_EQ(ReadBytes(drive.AutoRun()), fileBefore);
+                if (!usable) {
+                    EXPECT_EQ(Attributes(drive.AutoRun()), attributesBefore);
+                }
+            } else {
+                std::string after = ReadBytes(drive.AutoRun());
+                std::wstring line = L"\r\n" + c.line + L"\r\n";
+                EXPECT_NE(after.find(std::string(reinterpret_cast<const char*>(line.data()), line.size() * 2)),
+                          std::string::npos)
+                    << "the line is not in AutoRun.inf as it was";
+            }
+            // The other field's change was stored.
+            if (action == kOtherField) {
+                if (other == kDriveLabelField)
+                    EXPECT_EQ(ReadLetterValue(letter, L"DefaultLabel"), L"New");
+                else if (other == kDriveIconField)
+                    EXPECT_EQ(ReadLetterValue(letter, L"DefaultIcon"), chosenIcon);
+                else
+                    EXPECT_EQ(DiskValue(other == kDiskLabelField ? L"label" : L"icon"),
+                              other == kDiskLabelField ? L"New" : chosenIcon);
+            }
+        }
+    }
+}
+
+// Without write access to the drive letter's key (any user who is not an
+// administrator), whether it exists yet or not, its controls are disabled
+// when the page opens; the disk's stay usable.
+TEST_F(DrivePageTest, WithoutWriteAccessToTheMachineKeysTheDriveLetterControlsAreDisabled)
+{
+    for (bool keyExists : {true, false}) {
+        SCOPED_TRACE(keyExists ? "letter key exists" : "no letter key");
+        spy.calls.clear();
+        DeleteLetterKey(letter);
+        if (keyExists)
+            SetLetterValue(letter, L"DefaultLabel", L"Old");
+        g_denyMachineKeys = true;
+        HWND page = Open();
+        ASSERT_NE(page, nullptr);
+        for (int id : {kDriveLabel, kChangeDriveIcon, kDefaultDriveIcon})
+            EXPECT_FALSE(IsEnabled(page, id)) << id;
+        for (int id : {kDiskLabel, kChangeDiskIcon, kDefaultDiskIcon})
+            EXPECT_TRUE(IsEnabled(page, id)) << id;
+        EXPECT_EQ(WindowText(Item(page, kDriveLabel)), keyExists ? L"Old" : L"");
+
+        // A click that reaches the page anyway opens nothing.
+        SendMessageW(page, WM_COMMAND, MAKEWPARAM(kChangeDriveIcon, BN_CLICKED), 0);
+        EXPECT_EQ(IconDialogs(), 0u);
+        TypeText(Item(page, kDiskLabel), L"Photos");
+        spy.pickPath = kShell32Icon;
+        spy.pickIndex = 3;
+        Click(page, kChangeDiskIcon);
+        sheet->PressOk();
+        g_denyMachineKeys = false;
+
+        EXPECT_EQ(ReadLetterValue(letter, L"DefaultLabel"), keyExists ? L"Old" : L"<missing>");
+        EXPECT_EQ(LetterKeyExists(letter), keyExists);
+        EXPECT_EQ(Notifications(), 0u);
+        EXPECT_EQ(DiskValue(L"label"), L"Photos");
+        EXPECT_EQ(DiskValue(L"icon"), std::wstring(kShell32Icon) + L",3");
+        SetFileAttributesW(drive.AutoRun().c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(drive.AutoRun().c_str());
+    }
+
+    // With write access the same key leaves them enabled.
+    HWND page = Open();
+    ASSERT_NE(page, nullptr);
+    for (int id : {kDriveLabel, kChangeDriveIcon, kDefaultDriveIcon})
+        EXPECT_TRUE(IsEnabled(page, id)) << id;
+}
+
+// Where DriveIcons is redirected (XP x64, Vista), the 64-bit Explorer reads
+// only the 64-bit view: the page reads and writes there, also in the x86
+// build.
+TEST_F(DrivePageTest, DriveLetterSettingsGoToThe64BitViewWhereTheKeyIsRedirected)
+{
+    RedirectedDriveIcons redirected;
+    ASSERT_TRUE(redirected.Ready());
+    SetLetterValue(letter, L"DefaultLabel", L"Seen by the 64-bit Explorer");
+    HWND page = Open();
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(WindowText(Item(page, kDriveLabel)), L"Seen by the 64-bit Explorer");
+    EXPECT_TRUE(IsEnabled(page, kDriveLabel));
+    SetText(page, kDriveLabel, L"Backup");
+    sheet->PressOk();
+    EXPECT_EQ(ReadLetterValue(letter, L"DefaultLabel"), L"Backup");
+    EXPECT_FALSE(LetterKeyInWow64Node(letter));
+    EXPECT_EQ(DriveAdds(), 1u);
 }
 
 TEST_F(DrivePageTest, WithoutWriteAccessToTheMachineKeysTheDiskIsStillWritten)
@@ -362,7 +589,7 @@ TEST_F(DrivePageTest, LongestLocationsRoundTripThroughBothStores)
     EXPECT_EQ(DiskValue(L"icon"), library.substr(3) + L",4294967061");
 
     // Chosen through the icon dialog, the same.
-    DeleteRegTree(HKEY_LOCAL_MACHINE, DriveIconsKey(letter));
+    DeleteLetterKey(letter);
     page = Open();
     ASSERT_NE(page, nullptr);
     spy.pickPath = library;

@@ -13,6 +13,7 @@
 #include "drive_support.h"
 #include "host.h"
 #include "import_spy.h"
+#include "profile.h"
 
 namespace {
 
@@ -42,14 +43,15 @@ protected:
         std::wstring label;
         std::wstring iconFile;
         int iconIndex;
+        bool labelWhole, iconFound, iconWhole, writable;
     };
     Disk ReadDisk() const
     {
-        WCHAR label[MAX_PATH];
-        WCHAR iconFile[MAX_PATH];
-        int index = 12345;
-        ReadDiskSettings(root.c_str(), label, iconFile, &index);
-        return {label, iconFile, index};
+        DiskSettings settings;
+        memset(&settings, 0xCC, sizeof(settings));
+        ReadDiskSettings(root.c_str(), &settings);
+        return {settings.label,      settings.iconFile,  settings.iconIndex, settings.labelWhole,
+                settings.iconFound,  settings.iconWhole, settings.writable};
     }
     // WriteDiskSettings on a copy of iconFile; returns the stored form it
     // leaves in the caller's buffer.
@@ -75,6 +77,7 @@ TEST_F(StoreTest, LetterKeyHoldsLabelAndIconAndGoesWhenBothAreEmpty)
     DriveSettings none = ReadDrive();
     EXPECT_FALSE(none.labelFound);
     EXPECT_FALSE(none.iconFound);
+    EXPECT_TRUE(none.labelWhole) << "no label is an empty one, written as such";
     EXPECT_STREQ(none.label, L"");
     EXPECT_STREQ(none.iconFile, L"");
     EXPECT_EQ(none.iconIndex, 0);
@@ -82,13 +85,9 @@ TEST_F(StoreTest, LetterKeyHoldsLabelAndIconAndGoesWhenBothAreEmpty)
 
     WriteDriveSettings(root.c_str(), L"Backup", L"", 0, false);
     EXPECT_EQ(ReadLetterValue(letter, L"DefaultLabel"), L"Backup");
-    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, DriveIconsKey(letter) + L"\\DefaultIcon"));
+    EXPECT_FALSE(LetterSubkeyExists(letter, L"DefaultIcon"));
     // SHCNE_DRIVEADD, by path and flushed.
     EXPECT_EQ(Notifications(), std::vector<std::wstring>{L"notify 100 1005 " + root + L" <null>"});
-#ifndef _WIN64
-    // An x86 Explorer on a 64-bit system reads the 32-bit view.
-    EXPECT_TRUE(LetterKeyInWow64Node(letter));
-#endif
 
     // Index 0: the path alone, without a comma.
     WriteDriveSettings(root.c_str(), L"Backup", L"C:\\icons\\drive.ico", 0, true);
@@ -102,7 +101,7 @@ TEST_F(StoreTest, LetterKeyHoldsLabelAndIconAndGoesWhenBothAreEmpty)
 
     // The icon alone keeps the key; nothing at all removes it.
     WriteDriveSettings(root.c_str(), L"", L"C:\\icons\\drive.ico", 0, true);
-    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, DriveIconsKey(letter) + L"\\DefaultLabel"));
+    EXPECT_FALSE(LetterSubkeyExists(letter, L"DefaultLabel"));
     EXPECT_TRUE(LetterKeyExists(letter));
     WriteDriveSettings(root.c_str(), L"", L"C:\\icons\\drive.ico", 0, false);
     EXPECT_FALSE(LetterKeyExists(letter));
@@ -116,12 +115,12 @@ TEST_F(StoreTest, RemovingWhatNeverExistedLeavesNoKeyAndForeignSubkeysKeepTheirK
     // The shell is still told.
     EXPECT_EQ(Notifications(), std::vector<std::wstring>{L"notify 100 1005 " + root + L" <null>"});
 
-    SetRegString(HKEY_LOCAL_MACHINE, DriveIconsKey(letter) + L"\\Other", nullptr, L"kept");
+    SetLetterValue(letter, L"Other", L"kept");
     SetLetterValue(letter, L"DefaultLabel", L"Old");
     WriteDriveSettings(root.c_str(), L"", L"", 0, false);
     EXPECT_TRUE(LetterKeyExists(letter));
-    EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, DriveIconsKey(letter) + L"\\Other", nullptr), L"kept");
-    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, DriveIconsKey(letter) + L"\\DefaultLabel"));
+    EXPECT_EQ(ReadLetterValue(letter, L"Other"), L"kept");
+    EXPECT_FALSE(LetterSubkeyExists(letter, L"DefaultLabel"));
 }
 
 TEST_F(StoreTest, IconIndexTextSurvivesBothWays)
@@ -172,17 +171,74 @@ TEST_F(StoreTest, LongestLocationAndLabelRoundTripThroughTheRegistry)
     EXPECT_EQ(std::wstring(read.iconFile), path);
     EXPECT_EQ(read.iconIndex, -235);
 
-    // Longer than anything the store writes: not taken, and nothing spills.
-    SetLetterValue(letter, L"DefaultIcon", std::wstring(400, L'z') + L",1");
-    SetLetterValue(letter, L"DefaultLabel", std::wstring(300, L'y'));
-    read = ReadDrive();
-    EXPECT_FALSE(read.iconFound);
-    EXPECT_STREQ(read.iconFile, L"");
-    EXPECT_FALSE(read.labelFound);
-    EXPECT_STREQ(read.label, L"");
-    // A location whose path alone is too long for the page.
-    SetLetterValue(letter, L"DefaultIcon", std::wstring(265, L'z'));
-    EXPECT_FALSE(ReadDrive().iconFound);
+    EXPECT_TRUE(read.labelWhole);
+    EXPECT_TRUE(read.iconWhole);
+}
+
+// Each stored value as the page gets it: shown as far as it can be, and
+// "whole" only when writing it back as REG_SZ gives the same bytes. What
+// the page then writes is tested through the page.
+TEST_F(StoreTest, RegistryValuesAreReadWholeOrMarkedAsNot)
+{
+    const DWORD seven = 7;
+    const std::string dword(reinterpret_cast<const char*>(&seven), sizeof(seven));
+    std::string unterminated = RegSzBytes(L"Tools");
+    unterminated.resize(unterminated.size() - 2);
+    const std::wstring longLabel(300, L'y');
+    struct Case {
+        const char* what;
+        const wchar_t* subkey;
+        DWORD type;
+        std::string bytes;
+        bool whole;
+        std::wstring shown;  // the label, or the icon path
+        int index;
+    } cases[] = {
+        {"label", L"DefaultLabel", REG_SZ, RegSzBytes(L"Tools"), true, L"Tools", 0},
+        {"label of 259", L"DefaultLabel", REG_SZ, RegSzBytes(std::wstring(259, L'y')), true, std::wstring(259, L'y'), 0},
+        {"label of 260", L"DefaultLabel", REG_SZ, RegSzBytes(std::wstring(260, L'y')), false, std::wstring(259, L'y'), 0},
+        {"label of 300", L"DefaultLabel", REG_SZ, RegSzBytes(longLabel), false, longLabel.substr(0, 259), 0},
+        {"label of 5000", L"DefaultLabel", REG_SZ, RegSzBytes(std::wstring(5000, L'y')), false, L"", 0},
+        {"REG_DWORD label", L"DefaultLabel", REG_DWORD, dword, false, L"", 0},
+        {"REG_BINARY label", L"DefaultLabel", REG_BINARY, "abc", false, L"", 0},
+        {"REG_EXPAND_SZ label", L"DefaultLabel", REG_EXPAND_SZ, RegSzBytes(L"%USERNAME%"), false, L"%USERNAME%", 0},
+        {"label without terminator", L"DefaultLabel", REG_SZ, unterminated, false, L"Tools", 0},
+        {"label with two terminators", L"DefaultLabel", REG_SZ, RegSzBytes(L"Tools") + std::string(2, '\0'), false,
+         L"Tools", 0},
+        {"icon", L"DefaultIcon", REG_SZ, RegSzBytes(L"C:\\a.dll,3"), true, L"C:\\a.dll", 3},
+        {"icon of 400", L"DefaultIcon", REG_SZ, RegSzBytes(std::wstring(400, L'z') + L",1"), false, L"", 0},
+        {"icon path of 265", L"DefaultIcon", REG_SZ, RegSzBytes(std::wstring(265, L'z')), false, L"", 0},
+        {"REG_DWORD icon", L"DefaultIcon", REG_DWORD, dword, false, L"", 0},
+        {"REG_EXPAND_SZ icon", L"DefaultIcon", REG_EXPAND_SZ, RegSzBytes(L"%SystemRoot%\\x.dll,2"), false,
+         L"%SystemRoot%\\x.dll", 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteLetterKey(letter);
+        SetLetterRaw(letter, c.subkey, c.type, c.bytes);
+        DriveSettings read = ReadDrive();
+        bool isLabel = wcscmp(c.subkey, L"DefaultLabel") == 0;
+        EXPECT_EQ(isLabel ? read.labelFound : read.iconFound, true);
+        EXPECT_EQ(isLabel ? read.labelWhole : read.iconWhole, c.whole);
+        EXPECT_EQ(std::wstring(isLabel ? read.label : read.iconFile), c.shown);
+        EXPECT_EQ(read.iconIndex, c.index);
+        // The other value is absent, and absent counts as whole for a label.
+        EXPECT_EQ(isLabel ? read.iconFound : read.labelFound, false);
+        if (!isLabel) {
+            EXPECT_TRUE(read.labelWhole);
+        }
+    }
+
+    // Both null: nothing to write, and the shell is not told.
+    DeleteLetterKey(letter);
+    spy.calls.clear();
+    WriteDriveSettings(root.c_str(), nullptr, nullptr, 0, false);
+    EXPECT_FALSE(LetterKeyExists(letter));
+    EXPECT_TRUE(Notifications().empty());
+    // A kept label keeps the letter key, even with the icon removed.
+    SetLetterRaw(letter, L"DefaultLabel", REG_DWORD, dword);
+    WriteDriveSettings(root.c_str(), nullptr, L"", 0, false);
+    EXPECT_EQ(ReadLetterRaw(letter, L"DefaultLabel").bytes, dword);
 }
 
 TEST_F(StoreTest, PathsThatNameNoDriveRootReadNothingAndWriteNothing)
@@ -207,13 +263,14 @@ TEST_F(StoreTest, PathsThatNameNoDriveRootReadNothingAndWriteNothing)
         SetLetterValue(letter, L"DefaultLabel", L"Real");
         ReadDriveSettings(bad.c_str(), &settings);
         EXPECT_FALSE(settings.labelFound);
-        WCHAR label[MAX_PATH] = L"x";
-        WCHAR iconFile[MAX_PATH] = L"x";
-        int index = 5;
-        ReadDiskSettings(bad.c_str(), label, iconFile, &index);
-        EXPECT_STREQ(label, L"");
-        EXPECT_STREQ(iconFile, L"");
-        EXPECT_EQ(index, 0);
+        DiskSettings disk;
+        memset(&disk, 0xCC, sizeof(disk));
+        ReadDiskSettings(bad.c_str(), &disk);
+        EXPECT_STREQ(disk.label, L"");
+        EXPECT_STREQ(disk.iconFile, L"");
+        EXPECT_EQ(disk.iconIndex, 0);
+        EXPECT_FALSE(disk.writable);
+        EXPECT_FALSE(CanWriteDriveSettings(bad.c_str()));
     }
     EXPECT_TRUE(Notifications().empty());
     EXPECT_FALSE(FileExists(cwdAutoRun));
@@ -235,7 +292,7 @@ TEST_F(StoreTest, IsDriveRootTakesEveryLetterAsGiven)
     WriteDriveSettings(lower.c_str(), L"lower", L"", 0, false);
     HKEY parent = nullptr;
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons", 0,
-                            KEY_READ, &parent),
+                            KEY_READ | KEY_WOW64_64KEY, &parent),
               ERROR_SUCCESS);
     WCHAR name[16] = L"";
     bool foundLower = false;
@@ -408,6 +465,81 @@ TEST_F(StoreTest, DiskIconPathsResolveOnTheDiskAndExpand)
     EXPECT_FALSE(ResolveDiskIconPath(root.c_str(), longExpanded.c_str(), resolved));
     EXPECT_STREQ(resolved, L"");
     SetEnvironmentVariableW(L"DRESS_LONG_FOLDER", nullptr);
+}
+
+// A file the profile functions would rewrite as ANSI, and a directory in
+// the file's place: read as nothing, never written, no attribute changed.
+TEST_F(StoreTest, AutoRunThatCannotBeUpdatedWithoutLossIsLeftAlone)
+{
+    const std::wstring text = L"[autorun]\r\nlabel=Holiday\r\nicon=a.ico\r\n";
+    const std::string utf16(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+    struct Case {
+        const char* what;
+        bool directory;
+    } cases[] = {{"UTF-16 without byte-order mark", false}, {"directory", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.directory)
+            ASSERT_TRUE(CreateDirectoryW(drive.AutoRun().c_str(), nullptr));
+        else
+            ASSERT_TRUE(WriteBytes(drive.AutoRun(), utf16));
+        DWORD attributes = Attributes(drive.AutoRun());
+        EXPECT_FALSE(CanWriteDiskSettings(root.c_str()));
+        Disk read = ReadDisk();
+        EXPECT_FALSE(read.writable);
+        EXPECT_EQ(read.label, L"");
+        EXPECT_FALSE(read.iconFound);
+        EXPECT_EQ(read.iconFile, root);
+
+        spy.calls.clear();
+        WriteDisk(L"New", root + L"a.ico", 0, true);
+        WriteDisk(L"", L"", 0, false);
+        EXPECT_TRUE(spy.CallsOf(L"attributes ").empty());
+        EXPECT_TRUE(spy.CallsOf(L"write ").empty());
+        EXPECT_EQ(Attributes(drive.AutoRun()), attributes);
+        if (c.directory) {
+            RemoveDirectoryW(drive.AutoRun().c_str());
+        } else {
+            EXPECT_EQ(ReadBytes(drive.AutoRun()), utf16);
+            DeleteFileW(drive.AutoRun().c_str());
+        }
+    }
+}
+
+TEST_F(StoreTest, Utf16WithoutByteOrderMarkIsToldFromEveryOtherFile)
+{
+    auto utf16le = [](const std::wstring& text) {
+        return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+    };
+    std::string utf16be;
+    for (char c : std::string("[autorun]\r\n")) {
+        utf16be += '\0';
+        utf16be += c;
+    }
+    struct Case {
+        const char* what;
+        std::string bytes;
+        bool expected;
+    } cases[] = {
+        {"UTF-16LE without mark", utf16le(L"[autorun]\r\nlabel=x\r\n"), true},
+        {"UTF-16LE starting with a line feed", utf16le(L"\n[autorun]\r\n"), true},
+        {"UTF-16BE without mark", utf16be, true},
+        {"UTF-16LE with mark", "\xFF\xFE" + utf16le(L"[autorun]\r\n"), false},
+        {"UTF-16BE with mark", "\xFE\xFF" + utf16be, false},
+        {"UTF-8 with mark", "\xEF\xBB\xBF[autorun]\r\n", false},
+        {"ANSI", "[autorun]\r\nlabel=x\r\n", false},
+        {"ANSI with a NUL after its first line", std::string("[autorun]\r\nla\0bel=x\r\n", 20), false},
+        {"empty", "", false},
+    };
+    std::wstring file = drive.Path(L"probe.ini");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(WriteBytes(file, c.bytes));
+        EXPECT_EQ(IsUtf16WithoutBom(file.c_str()), c.expected);
+    }
+    EXPECT_FALSE(IsUtf16WithoutBom(drive.Path(L"missing.ini").c_str()));
+    CreateDirectoryW(drive.Path(L"folder.ini").c_str(), nullptr);
+    EXPECT_FALSE(IsUtf16WithoutBom(drive.Path(L"folder.ini").c_str()));
 }
 
 }  // namespace
