@@ -44,7 +44,11 @@ def read_hive(path, hive):
         m = KEY_LINE.match(line)
         if m:
             key = hive + "\\" + m.group(1).replace("\\\\", "\\").lower()
-            lines.add(key)
+            # Wine leaves out the section of a key that has subkeys and no
+            # values: every ancestor is a key too.
+            parts = key.split("\\")
+            for depth in range(2, len(parts) + 1):
+                lines.add("\\".join(parts[:depth]))
             continue
         if key is None or not line or line.startswith("#") or line.startswith(";"):
             continue
