@@ -41,7 +41,8 @@ lower() { tr '[:upper:]' '[:lower:]'; }
 
 # Where each architecture's libraries go: the x64 package has both, the x86
 # package (in a 32-bit prefix, whose only Program Files is the 32-bit one)
-# the x86 ones.
+# the x86 ones. Keys this test writes itself go to the view of the
+# package's architecture (Wine's "reg" may be the 32-bit one).
 if [ "$arch" = x64 ]; then
     export WINEARCH=win64
     native_view=/reg:64
@@ -133,9 +134,9 @@ msiexec_run() {
 }
 install() { # install <package> [properties...]
     local msi=$1; shift
-    msiexec_run "install $(basename "$msi") $*" /i "$(winepath -w "$msi")" "$@"
+    msiexec_run "install $(basename "$msi") $*" /i "$(dress_wine winepath -w "$msi")" "$@"
 }
-uninstall() { msiexec_run "uninstall $(basename "$1")" /x "$(winepath -w "$1")"; }
+uninstall() { msiexec_run "uninstall $(basename "$1")" /x "$(dress_wine winepath -w "$1")"; }
 
 # The installed files, each identical to the one in dist/ (or, with
 # "absent", none of them there).
@@ -161,9 +162,9 @@ installed_files_match() {
 # writes them.
 infotip_key='{00021500-0000-0000-C000-000000000046}'
 switch_on_type() { # switch_on_type <ext> <progid> <clsid>
-    dress_wine reg add "HKCR\\$1" /ve /d "$2" /f >/dev/null 2>&1 &&
-    dress_wine reg add "HKCR\\$2\\shellex\\IconHandler" /ve /d "$3" /f >/dev/null 2>&1 &&
-    dress_wine reg add "HKCR\\$2\\shellex\\$infotip_key" /ve /d "$3" /f >/dev/null 2>&1
+    dress_wine reg add "HKCR\\$1" /ve /d "$2" /f $native_view >/dev/null 2>&1 &&
+    dress_wine reg add "HKCR\\$2\\shellex\\IconHandler" /ve /d "$3" /f $native_view >/dev/null 2>&1 &&
+    dress_wine reg add "HKCR\\$2\\shellex\\$infotip_key" /ve /d "$3" /f $native_view >/dev/null 2>&1
 }
 # The handler entries of a ProgID, from the saved registry of the scenario.
 type_handlers() { # type_handlers <progid>
@@ -290,7 +291,7 @@ if install "$package"; then
     cp "$photos/Desktop.ini" "$work/Desktop.ini"
     cp "$WINEPREFIX/drive_c/AutoRun.inf" "$work/AutoRun.inf"
     dress_wine reg add 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Explorer\DriveIcons\D\DefaultLabel' \
-        /ve /d Photos /f >/dev/null 2>&1
+        /ve /d Photos /f $native_view >/dev/null 2>&1
     if uninstall "$package"; then
         stop_prefix
         remaining=$(registry_changes added | without_bookkeeping | grep -v -i 'driveicons' | grep -v -i 'explorer$')
