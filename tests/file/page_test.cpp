@@ -395,7 +395,10 @@ TEST_F(FilePage, TheIconIsChosenWrittenAndAnnounced)
     EXPECT_EQ(spy->CallsOf(L"updateimage "),
               std::vector<std::wstring>{L"updateimage " + SystemIcons() + L" -235 " + Hex(GIL_DONTCACHE) + L" " +
                                        std::to_wstring(info.iIcon)});
+    // SHCNE_UPDATEITEM (SHCNF_PATHW) for the file, on which today's Explorer
+    // refreshes its icon.
     EXPECT_EQ(spy->CallsOf(L"notify "), (std::vector<std::wstring>{L"notify 1 1005 " + file + L" " + file,
+                                                                    L"notify 2000 5 " + file + L" <null>",
                                                                     L"notify 8000000 1000 <null> <null>"}));
 
     // The picker is seeded with the current icon; cancelling changes nothing.
@@ -663,7 +666,7 @@ TEST_F(FilePage, ApplyingTwiceWritesAgain)
     sheet->PressApply();
     EXPECT_EQ(Entry(L"InfoTip"), L"Once");
     EXPECT_EQ(Handler(L"IconHandler"), L"<missing>");
-    EXPECT_EQ(spy->CallsOf(L"notify ").size(), 4u);
+    EXPECT_EQ(spy->CallsOf(L"notify ").size(), 6u);
     Cancel();
 }
 

@@ -92,7 +92,8 @@ protected:
         EXPECT_EQ(attributes[attributes.size() - 2], L"attributes " + ini + L" " + Hex(fileAttributes));
         EXPECT_EQ(attributes.back(), L"attributes " + folder + L" " + Hex(FILE_ATTRIBUTE_DIRECTORY |
                                                                          FILE_ATTRIBUTE_READONLY));
-        EXPECT_EQ(spy->CallsOf(L"notify "), std::vector<std::wstring>{L"notify 20000 1005 " + folder + L" " + folder});
+        EXPECT_EQ(spy->CallsOf(L"notify "), (std::vector<std::wstring>{L"notify 20000 1005 " + folder + L" " + folder,
+                                                                        L"notify 2000 5 " + folder + L" <null>"}));
     }
 
     TempDir dir;
@@ -207,7 +208,7 @@ TEST_F(FolderPageTest, UnwritableTextModeKeepsInfoTipButtonDisabled)
     EXPECT_TRUE(IsEnabled(page, kInfoTipResource));
     // An apply still runs; its writes fail silently.
     sheet.host.PressOk();
-    EXPECT_EQ(spy->CallsOf(L"notify ").size(), 1u);
+    EXPECT_EQ(spy->CallsOf(L"notify ").size(), 2u);
 }
 
 TEST_F(FolderPageTest, FolderTooLongForDesktopIniIsNeverWritten)
@@ -346,7 +347,8 @@ TEST_F(FolderPageTest, ChosenIconIsShownMarkedAndWritten)
     EXPECT_EQ(Read(L"IconIndex"), L"3");
     // InfoTip and label were not modified: not written.
     EXPECT_EQ(spy->CallsOf(L"write "),
-              (std::vector<std::wstring>{L"write IconFile=" + IconLibrary(), L"write IconIndex=3"}));
+              (std::vector<std::wstring>{L"write IconFile=" + IconLibrary(), L"write IconIndex=3",
+                                         L"write IconResource=" + IconLibrary() + L",3"}));
     sheet.host.PressCancel();
 }
 
@@ -453,10 +455,12 @@ TEST_F(FolderPageTest, ApplyWritesInOrderInsideTheEnvelope)
         L"attributes " + ini + L" 20",
         L"write IconFile=" + IconLibrary(),
         L"write IconIndex=4294967061",
+        L"write IconResource=" + IconLibrary() + L",-235",
         L"write InfoTip=tip",
         L"attributes " + ini + L" 26",
         L"attributes " + folder + L" 11",
         L"notify 20000 1005 " + folder + L" " + folder,
+        L"notify 2000 5 " + folder + L" <null>",
     };
     EXPECT_EQ(spy->calls, expected);
 }
@@ -471,7 +475,9 @@ TEST_F(FolderPageTest, ApplyTwiceWritesTheSameKeysAgain)
     EXPECT_EQ(spy->CallsOf(L"write InfoTip").size(), 3u);
     EXPECT_EQ(spy->CallsOf(L"write IconFile").size(), 3u);
     EXPECT_EQ(spy->CallsOf(L"write IconIndex").size(), 3u);
-    EXPECT_EQ(spy->CallsOf(L"notify ").size(), 3u);
+    // Without an icon there is no "IconResource" to delete.
+    EXPECT_TRUE(spy->CallsOf(L"write IconResource").empty());
+    EXPECT_EQ(spy->CallsOf(L"notify ").size(), 6u);
     EXPECT_TRUE(spy->CallsOf(L"write LocalizedResourceName").empty());
 }
 
@@ -634,7 +640,8 @@ TEST_F(RedirectedPageTest, OkWritesNothingButStillRunsTheEnvelope)
     EXPECT_EQ(spy->CallsOf(L"attributes " + folder + L" "),
               std::vector<std::wstring>{L"attributes " + folder + L" 11"});
     EXPECT_EQ(spy->CallsOf(L"notify "),
-              std::vector<std::wstring>{L"notify 20000 1005 " + folder + L" " + folder});
+              (std::vector<std::wstring>{L"notify 20000 1005 " + folder + L" " + folder,
+                                         L"notify 2000 5 " + folder + L" <null>"}));
 }
 
 TEST_F(RedirectedPageTest, PickedLabelIsWrittenAndDefaultDeletesIt)

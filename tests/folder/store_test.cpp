@@ -417,8 +417,10 @@ TEST_F(StoreCalls, UpdateOfANewFileEndsHiddenAndSystem)
               static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
         << std::hex << after;
 
-    // SHCNE_RENAMEFOLDER, SHCNF_PATHW | SHCNF_FLUSH.
-    EXPECT_EQ(Calls(L"notify "), std::vector<std::wstring>{L"notify 20000 1005 " + dir.Path() + L" " + dir.Path()});
+    // SHCNE_RENAMEFOLDER, SHCNF_PATHW | SHCNF_FLUSH, then SHCNE_UPDATEITEM,
+    // SHCNF_PATHW for the folder alone.
+    EXPECT_EQ(Calls(L"notify "), (std::vector<std::wstring>{L"notify 20000 1005 " + dir.Path() + L" " + dir.Path(),
+                                                            L"notify 2000 5 " + dir.Path() + L" <null>"}));
 }
 
 TEST_F(StoreCalls, UpdateOfAnArchiveFileEndsAt0x26)
@@ -468,7 +470,7 @@ TEST_F(StoreCalls, UpdateKeepsTheFolderOtherAttributes)
     std::wstring gone = dir.Child(L"gone");
     EndDesktopIniUpdate((gone + L"\\Desktop.ini").c_str(), FILE_ATTRIBUTE_NORMAL, gone.c_str());
     EXPECT_EQ(Calls(L"attributes "), std::vector<std::wstring>{L"attributes " + gone + L"\\Desktop.ini 86"});
-    EXPECT_EQ(Calls(L"notify ").size(), 1u);
+    EXPECT_EQ(Calls(L"notify ").size(), 2u);
 }
 
 }  // namespace
