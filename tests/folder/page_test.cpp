@@ -871,6 +871,32 @@ TEST_F(RedirectedPageTest, PickedLabelIsWrittenAndDefaultDeletesIt)
     EXPECT_EQ(ReadProfile(ini, kSection, L"LocalizedResourceName"), L"<missing>");
 }
 
+TEST_F(RedirectedPageTest, KeepsALongLabelAndLeavesUtf16WithoutMarkAlone)
+{
+    // A label of 300 characters: OK writes nothing, the bytes stay.
+    const std::string longLabel = UnicodeBytes(L"[.ShellClassInfo]\r\nLocalizedResourceName=" + kLongLabel + L"\r\n");
+    ASSERT_TRUE(WriteBytes(ini, longLabel));
+    {
+        FolderSheet sheet(folder);
+        EXPECT_TRUE(IsEnabled(sheet.page, kChangeLabel));
+        sheet.host.PressOk();
+    }
+    EXPECT_EQ(ReadBytes(ini), longLabel);
+
+    // UTF-16 without byte-order mark: the label button is disabled and
+    // nothing is written.
+    const std::string noMark = UnicodeBytes(L"[.ShellClassInfo]\r\nLocalizedResourceName=@x.dll,-1\r\n", false);
+    ASSERT_TRUE(WriteBytes(ini, noMark));
+    {
+        FolderSheet sheet(folder);
+        EXPECT_FALSE(IsEnabled(sheet.page, kChangeLabel));
+        EXPECT_TRUE(IsEnabled(sheet.page, kTargetProperties));
+        sheet.host.PressOk();
+    }
+    EXPECT_EQ(ReadBytes(ini), noMark);
+    EXPECT_TRUE(spy->CallsOf(L"write ").empty());
+}
+
 TEST_F(RedirectedPageTest, UnwritableDesktopIniDisablesOnlyTheLabelButton)
 {
     ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\n"));
