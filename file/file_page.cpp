@@ -121,8 +121,10 @@ void OnInitDialog(HWND dialog, PageContext& context)
 
     // The file's own settings; none are read for a name the settings file
     // cannot hold, since they would be another file's.
-    ReadFileIconForPage(context.itemPath, context.iconFile, &context.iconIndex);
-    if (context.iconFile[0] != L'\0')
+    // An icon file too long to read whole is not shown: cut, it names
+    // another file.
+    bool iconWhole = ReadFileIconForPage(context.itemPath, context.iconFile, &context.iconIndex);
+    if (iconWhole && context.iconFile[0] != L'\0')
         UpdateIconPreview(dialog, context.iconFile, context.iconIndex, &context.previewIcon, IDC_ICON_PREVIEW);
 
     ReadFileSetting(context.itemPath, L"InfoTip", L"", context.infoTip, ARRAYSIZE(context.infoTip));
@@ -152,10 +154,12 @@ void OnCommand(HWND dialog, PageContext& context, WORD id)
         return;
     switch (id) {
     case IDC_CHANGE_ICON:
-        ChooseIcon(dialog, context.iconFile, &context.iconIndex, &context.previewIcon, IDC_ICON_PREVIEW);
+        if (ChooseIcon(dialog, context.iconFile, &context.iconIndex, &context.previewIcon, IDC_ICON_PREVIEW))
+            context.iconChanged = true;
         break;
     case IDC_DEFAULT_ICON:
         ResetIcon(dialog, context.iconFile, &context.iconIndex, &context.previewIcon, IDC_ICON_PREVIEW);
+        context.iconChanged = true;
         break;
     case IDC_CHANGE_LABEL:
         ChangeStringValue(dialog, context.label, IDC_LABEL_EDIT);
@@ -184,7 +188,7 @@ void WriteFileEntries(HWND dialog, PageContext& context)
     if (!GetFileSettingsPath(context.itemPath, settingsPath))
         return;
     DWORD savedAttributes = BeginDesktopIniUpdate(settingsPath);
-    WriteFileIcon(context.itemPath, context.iconFile, context.iconIndex);
+    WriteFileIcon(context.itemPath, context.iconFile, context.iconIndex, context.iconChanged);
     if (TakeChangedInfoTip(dialog, context.infoTip, kInfoTipControls))
         WriteFileSetting(context.itemPath, L"InfoTip", context.infoTip);
     if (IsEditModified(dialog, IDC_LABEL_EDIT))
@@ -193,13 +197,15 @@ void WriteFileEntries(HWND dialog, PageContext& context)
 }
 
 // Makes the shell show the change: the file's image in the system image
-// list, the file in the views that show it, and the type registrations.
+// list, the file in the views that show it (renamed to itself, and updated,
+// on which today's Explorer refreshes its icon), and the type registrations.
 void RefreshShell(const PageContext& context)
 {
     SHFILEINFOW info = {};
     SHGetFileInfoW(context.itemPath, 0, &info, sizeof(info), SHGFI_SYSICONINDEX);
     SHUpdateImageW(context.iconFile, context.iconIndex, GIL_DONTCACHE, info.iIcon);
     SHChangeNotify(SHCNE_RENAMEITEM, SHCNF_PATHW | SHCNF_FLUSH, context.itemPath, context.itemPath);
+    SHChangeNotify(SHCNE_UPDATEITEM, SHCNF_PATHW, context.itemPath, nullptr);
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST | SHCNF_FLUSH, nullptr, nullptr);
 }
 

@@ -102,7 +102,7 @@ void WriteFileSetting(PCWSTR filePath, PCWSTR key, PCWSTR value)
 {
     WCHAR settingsPath[MAX_PATH];
     PCWSTR name = nullptr;
-    if (FindEntries(filePath, settingsPath, &name))
+    if (FindEntries(filePath, settingsPath, &name) && !WouldCutStoredValue(settingsPath, name, key, value))
         WriteProfileValue(settingsPath, name, key, value);
 }
 
@@ -121,29 +121,34 @@ void WriteFileLabel(PCWSTR filePath, PCWSTR value)
 {
     WCHAR settingsPath[MAX_PATH];
     PCWSTR name = nullptr;
-    if (FindEntries(filePath, settingsPath, &name))
+    if (FindEntries(filePath, settingsPath, &name) && !WouldCutStoredValue(settingsPath, kLabelSection, name, value))
         WriteProfileValue(settingsPath, kLabelSection, name, value);
 }
 
-void ReadFileIconForPage(PCWSTR filePath, PWSTR iconFile, int* iconIndex)
+bool ReadFileIconForPage(PCWSTR filePath, PWSTR iconFile, int* iconIndex)
 {
     WCHAR settingsPath[MAX_PATH];
     PCWSTR name = nullptr;
     if (!FindEntries(filePath, settingsPath, &name)) {
         iconFile[0] = L'\0';
         *iconIndex = 0;
-        return;
+        return true;
     }
-    ReadIconEntries(settingsPath, name, iconFile, iconIndex);
+    return ReadIconEntries(settingsPath, name, iconFile, iconIndex);
 }
 
 FileIconResult ReadFileIconForHandler(PCWSTR filePath, PWSTR location, int* iconIndex)
 {
     WCHAR iconFile[MAX_PATH];
     int index = 0;
-    ReadFileIconForPage(filePath, iconFile, &index);
+    bool whole = ReadFileIconForPage(filePath, iconFile, &index);
     if (iconFile[0] == L'\0')
         return NoCustomIcon;
+    // A cut location or index would name another icon.
+    if (!whole) {
+        location[0] = L'\0';
+        return TooLong;
+    }
 
     WCHAR folderPath[MAX_PATH];
     if (!GetFileFolderPath(filePath, folderPath))
@@ -158,17 +163,25 @@ FileIconResult ReadFileIconForHandler(PCWSTR filePath, PWSTR location, int* icon
     return CustomIcon;
 }
 
-void WriteFileIcon(PCWSTR filePath, PCWSTR iconFile, int iconIndex)
+void WriteFileIcon(PCWSTR filePath, PCWSTR iconFile, int iconIndex, bool changed)
 {
     WCHAR settingsPath[MAX_PATH];
     PCWSTR name = nullptr;
-    if (FindEntries(filePath, settingsPath, &name))
-        WriteIconEntries(settingsPath, name, iconFile, iconIndex);
+    if (!FindEntries(filePath, settingsPath, &name))
+        return;
+    if (!changed) {
+        // Entries the page could not read whole are not written back cut.
+        WCHAR stored[MAX_PATH];
+        int storedIndex = 0;
+        if (!ReadIconEntries(settingsPath, name, stored, &storedIndex))
+            return;
+    }
+    WriteIconEntries(settingsPath, name, iconFile, iconIndex);
 }
 
 void EndFileSettingsUpdate(PCWSTR settingsPath, DWORD savedAttributes)
 {
-    SetFileAttributesW(settingsPath, savedAttributes | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    MarkDesktopIni(settingsPath, savedAttributes);
 }
 
 bool IsFullFilePath(PCWSTR filePath)

@@ -32,30 +32,35 @@ void ReadFileSetting(PCWSTR filePath, PCWSTR key, PCWSTR defaultValue, PWSTR buf
 
 // WritePrivateProfileStringW of one key of the file's section; an empty
 // value deletes the key. Nothing is written for a file without per-file
-// entries.
+// entries, nor when the value is only the first 259 characters of a longer
+// stored one (WouldCutStoredValue).
 void WriteFileSetting(PCWSTR filePath, PCWSTR key, PCWSTR value);
 
 // The file's entry in "LocalizedFileNames" (MAX_PATH), "" when none.
 void ReadFileLabel(PCWSTR filePath, PWSTR buffer);
 
-// Writes the file's "LocalizedFileNames" entry; empty deletes it.
+// Writes the file's "LocalizedFileNames" entry; empty deletes it. A longer
+// stored entry is kept as WriteFileSetting keeps values.
 void WriteFileLabel(PCWSTR filePath, PCWSTR value);
 
 // The icon as the page holds it: "IconFile" as stored (MAX_PATH) and its
-// index; index 0 when there is no icon file.
-void ReadFileIconForPage(PCWSTR filePath, PWSTR iconFile, int* iconIndex);
+// index; index 0 when there is no icon file. Returns whether both were read
+// whole (ReadIconEntries): a cut icon file names another file.
+bool ReadFileIconForPage(PCWSTR filePath, PWSTR iconFile, int* iconIndex);
 
 // The icon as the icon handler returns it. NoCustomIcon when "IconFile" is
-// empty; TooLong when its joined location does not fit MAX_PATH; otherwise
-// the joined location (MAX_PATH) and the index.
+// empty; TooLong when it, its index or its joined location does not fit;
+// otherwise the joined location (MAX_PATH) and the index.
 enum FileIconResult { CustomIcon, NoCustomIcon, TooLong };
 FileIconResult ReadFileIconForHandler(PCWSTR filePath, PWSTR location, int* iconIndex);
 
 // Writes "IconFile" and "IconIndex", or deletes both for an empty icon file.
-void WriteFileIcon(PCWSTR filePath, PCWSTR iconFile, int iconIndex);
+// Unless the icon was changed, stored entries that could not be read whole
+// stay as they are.
+void WriteFileIcon(PCWSTR filePath, PCWSTR iconFile, int iconIndex, bool changed = true);
 
 // Ends a write: the settings file becomes hidden and system on top of the
-// attributes BeginDesktopIniUpdate saved.
+// attributes BeginDesktopIniUpdate saved (not a directory of that name).
 void EndFileSettingsUpdate(PCWSTR settingsPath, DWORD savedAttributes);
 
 // Whether a path names a file by its full path (a drive path "X:\..." or a

@@ -13,6 +13,7 @@ struct PageContext {
     HICON previewIcon;            // the file's own icon, control 1016
     WCHAR iconFile[MAX_PATH];     // working "IconFile", as stored
     int iconIndex;                // working "IconIndex"
+    bool iconChanged;             // Change Icon... accepted or Default Icon pressed
     WCHAR infoTip[MAX_PATH];      // working "InfoTip": plain text or indirect string
     WCHAR label[MAX_PATH];        // working "LocalizedFileNames" entry
 };

@@ -10,6 +10,11 @@ namespace {
 
 const WCHAR kIconFile[] = L"IconFile";
 const WCHAR kIconIndex[] = L"IconIndex";
+const WCHAR kIconResource[] = L"IconResource";
+
+// Capacity of an "IconResource" as read: a MAX_PATH path, the comma and any
+// 32-bit index in signed decimal fit.
+const DWORD kIconResourceCapacity = MAX_PATH + 16;
 
 bool IsEmpty(PCWSTR text)
 {
@@ -19,6 +24,45 @@ bool IsEmpty(PCWSTR text)
 WCHAR FoldAsciiCase(WCHAR c)
 {
     return (c >= L'A' && c <= L'Z') ? static_cast<WCHAR>(c - L'A' + L'a') : c;
+}
+
+// The index after the last comma of an "IconResource": white space, an
+// optional sign, decimal digits of at most 32 bits, white space, nothing
+// else.
+bool ParseResourceIndex(PCWSTR text, int* index)
+{
+    const WCHAR* p = text;
+    while (IsProfileSpace(*p))
+        ++p;
+    const WCHAR* number = p;
+    if (*p == L'+' || *p == L'-')
+        ++p;
+    const WCHAR* digits = p;
+    unsigned long long magnitude = 0;
+    for (; *p >= L'0' && *p <= L'9'; ++p) {
+        magnitude = magnitude * 10 + static_cast<unsigned>(*p - L'0');
+        if (magnitude > 0xFFFFFFFFull)
+            return false;
+    }
+    if (p == digits)
+        return false;
+    while (IsProfileSpace(*p))
+        ++p;
+    if (*p)
+        return false;
+    *index = ParseIconIndex(number);
+    return true;
+}
+
+void WriteIconResource(PCWSTR settingsPath, PCWSTR storedFile, int iconIndex)
+{
+    if (IsEmpty(storedFile)) {
+        WriteProfileValue(settingsPath, kFolderSection, kIconResource, nullptr);
+        return;
+    }
+    WCHAR value[kIconResourceCapacity];
+    if (FormatIconResource(storedFile, iconIndex, value, ARRAYSIZE(value)))
+        WriteProfileValue(settingsPath, kFolderSection, kIconResource, value);
 }
 
 }  // namespace
@@ -35,22 +79,32 @@ bool GetDesktopIniPath(PCWSTR folderPath, PWSTR settingsPath)
     return true;
 }
 
-void ReadFolderSetting(PCWSTR settingsPath, PCWSTR key, PCWSTR defaultValue, PWSTR buffer, DWORD capacity)
+bool ReadFolderSetting(PCWSTR settingsPath, PCWSTR key, PCWSTR defaultValue, PWSTR buffer, DWORD capacity)
 {
     if (capacity == 0)
-        return;
+        return false;
     if (IsEmpty(settingsPath)) {
         // No settings file (its path did not fit): the profile functions
         // would look for a file of that name in the Windows folder.
-        StringCchCopyW(buffer, capacity, defaultValue);
-        return;
+        return SUCCEEDED(StringCchCopyW(buffer, capacity, defaultValue));
     }
-    GetPrivateProfileStringW(kFolderSection, key, defaultValue, buffer, capacity, settingsPath);
+    return ReadProfileValue(settingsPath, kFolderSection, key, defaultValue, buffer, capacity);
+}
+
+bool WouldCutStoredValue(PCWSTR settingsPath, PCWSTR section, PCWSTR key, PCWSTR value)
+{
+    // Emptying a value is a change the person made.
+    if (IsEmpty(settingsPath) || IsEmpty(value))
+        return false;
+    WCHAR stored[MAX_PATH];
+    if (ReadProfileValue(settingsPath, section, key, L"", stored, ARRAYSIZE(stored)))
+        return false;
+    return wcscmp(stored, value) == 0;
 }
 
 void WriteFolderSetting(PCWSTR settingsPath, PCWSTR key, PCWSTR value)
 {
-    if (!IsEmpty(settingsPath))
+    if (!IsEmpty(settingsPath) && !WouldCutStoredValue(settingsPath, kFolderSection, key, value))
         WriteProfileValue(settingsPath, kFolderSection, key, value);
 }
 
@@ -127,12 +181,15 @@ void FormatIconIndex(int index, PWSTR buffer, size_t capacity)
     StringCchPrintfW(buffer, capacity, L"%u", static_cast<unsigned>(index));
 }
 
-void ReadIconEntries(PCWSTR settingsPath, PCWSTR section, PWSTR iconFile, int* iconIndex)
+bool ReadIconEntries(PCWSTR settingsPath, PCWSTR section, PWSTR iconFile, int* iconIndex)
 {
-    GetPrivateProfileStringW(section, kIconFile, L"", iconFile, MAX_PATH, settingsPath);
+    bool fileWhole = ReadProfileValue(settingsPath, section, kIconFile, L"", iconFile, MAX_PATH);
     WCHAR indexText[kIconIndexTextCapacity];
-    GetPrivateProfileStringW(section, kIconIndex, L"0", indexText, ARRAYSIZE(indexText), settingsPath);
+    bool indexWhole = ReadProfileValue(settingsPath, section, kIconIndex, L"0", indexText, ARRAYSIZE(indexText));
     *iconIndex = iconFile[0] ? ParseIconIndex(indexText) : 0;
+    // Without an icon file the index is not used, and is deleted whatever
+    // its length.
+    return fileWhole && (indexWhole || !iconFile[0]);
 }
 
 void WriteIconEntries(PCWSTR settingsPath, PCWSTR section, PCWSTR iconFile, int iconIndex)
@@ -148,6 +205,48 @@ void WriteIconEntries(PCWSTR settingsPath, PCWSTR section, PCWSTR iconFile, int 
     WriteProfileValue(settingsPath, section, kIconIndex, indexText);
 }
 
+IconResourceState ReadIconResource(PCWSTR settingsPath, PCWSTR folderPath, PWSTR workingPath, int* iconIndex)
+{
+    workingPath[0] = L'\0';
+    *iconIndex = 0;
+    if (IsEmpty(settingsPath))
+        return IconResourceAbsent;
+    WCHAR value[kIconResourceCapacity];
+    bool whole = ReadProfileValue(settingsPath, kFolderSection, kIconResource, L"", value, ARRAYSIZE(value));
+    if (!value[0])
+        return IconResourceAbsent;
+    if (!whole)
+        return IconResourceKept;
+
+    int index = 0;
+    PWSTR comma = wcsrchr(value, L',');
+    if (comma) {
+        if (!ParseResourceIndex(comma + 1, &index))
+            return IconResourceKept;
+        *comma = L'\0';
+    }
+    size_t length = wcslen(value);
+    while (length > 0 && IsProfileSpace(value[length - 1]))
+        value[--length] = L'\0';
+    if (length == 0 || length >= MAX_PATH)
+        return IconResourceKept;
+    WCHAR working[MAX_PATH];
+    if (!ExpandIconFile(folderPath, value, working))
+        return IconResourceKept;
+    StringCchCopyW(workingPath, MAX_PATH, working);
+    *iconIndex = index;
+    return IconResourceParsed;
+}
+
+bool FormatIconResource(PCWSTR storedFile, int iconIndex, PWSTR buffer, size_t capacity)
+{
+    if (SUCCEEDED(StringCchPrintfW(buffer, capacity, L"%s,%d", storedFile, iconIndex)))
+        return true;
+    if (capacity > 0)
+        buffer[0] = L'\0';
+    return false;
+}
+
 bool ReadFolderIcon(PCWSTR settingsPath, PCWSTR folderPath, PWSTR iconFile, int* iconIndex)
 {
     *iconIndex = 0;
@@ -155,29 +254,69 @@ bool ReadFolderIcon(PCWSTR settingsPath, PCWSTR folderPath, PWSTR iconFile, int*
     // No settings file (its path did not fit): nothing to read.
     if (IsEmpty(settingsPath))
         return false;
+    if (ReadIconResource(settingsPath, folderPath, iconFile, iconIndex) == IconResourceParsed)
+        return true;
     WCHAR stored[MAX_PATH];
-    ReadIconEntries(settingsPath, kFolderSection, stored, iconIndex);
+    bool whole = ReadIconEntries(settingsPath, kFolderSection, stored, iconIndex);
     if (!stored[0])
         return false;
+    if (!whole) {
+        // Cut, it would name another file: held only to seed the picker.
+        StringCchCopyW(iconFile, MAX_PATH, stored);
+        return false;
+    }
     return ExpandIconFile(folderPath, stored, iconFile);
 }
 
-void WriteFolderIcon(PCWSTR settingsPath, PCWSTR folderPath, PWSTR iconFile, int iconIndex)
+void WriteFolderIcon(PCWSTR settingsPath, PCWSTR folderPath, PWSTR iconFile, int iconIndex, bool changed)
 {
     WCHAR stored[MAX_PATH];
     ContractIconFile(folderPath, iconFile, stored);
     StringCchCopyW(iconFile, MAX_PATH, stored);
-    if (!IsEmpty(settingsPath))
+    if (IsEmpty(settingsPath))
+        return;
+
+    bool writeEntries = true;
+    bool writeResource = true;
+    if (!changed) {
+        // What is stored now decides, as the page read it: the working icon
+        // came from a parsed "IconResource", else from the entries.
+        WCHAR entries[MAX_PATH];
+        int entriesIndex = 0;
+        writeEntries = ReadIconEntries(settingsPath, kFolderSection, entries, &entriesIndex);
+        WCHAR resourcePath[MAX_PATH];
+        int resourceIndex = 0;
+        IconResourceState resource = ReadIconResource(settingsPath, folderPath, resourcePath, &resourceIndex);
+        writeResource = resource == IconResourceParsed ||
+                        (resource == IconResourceAbsent && writeEntries && stored[0]);
+        // Entries that name another icon than the "IconResource" the page
+        // showed were not what the person saw: they stay as stored (entries
+        // missing beside it are added, which changes nothing stored).
+        if (resource == IconResourceParsed && entries[0] &&
+            (lstrcmpiW(entries, stored) != 0 || entriesIndex != iconIndex))
+            writeEntries = false;
+    }
+    if (writeEntries)
         WriteIconEntries(settingsPath, kFolderSection, stored, iconIndex);
+    if (writeResource)
+        WriteIconResource(settingsPath, stored, iconIndex);
 }
 
 bool ProbeDesktopIni(PCWSTR settingsPath)
 {
     if (IsEmpty(settingsPath))
         return false;
+    DWORD attributes = GetFileAttributesW(settingsPath);
+    // A directory of that name is no settings file, and its attributes are
+    // its own.
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    // A file that any write would rewrite with bytes lost counts as one that
+    // cannot be written, and is left as it is.
+    if (attributes != INVALID_FILE_ATTRIBUTES && !CanWriteProfileSafely(settingsPath))
+        return false;
     // The read-only bit is not put back, even when the dialog is cancelled:
     // the file is to stay writable for the applies to come.
-    DWORD attributes = GetFileAttributesW(settingsPath);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         SetFileAttributesW(settingsPath, attributes & ~FILE_ATTRIBUTE_READONLY);
 
@@ -205,7 +344,7 @@ DWORD BeginDesktopIniUpdate(PCWSTR settingsPath)
     if (IsEmpty(settingsPath))
         return FILE_ATTRIBUTE_NORMAL;
     DWORD attributes = GetFileAttributesW(settingsPath);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return FILE_ATTRIBUTE_NORMAL;
     if (attributes & FILE_ATTRIBUTE_READONLY) {
         attributes &= ~FILE_ATTRIBUTE_READONLY;
@@ -214,10 +353,19 @@ DWORD BeginDesktopIniUpdate(PCWSTR settingsPath)
     return attributes;
 }
 
+void MarkDesktopIni(PCWSTR settingsPath, DWORD savedAttributes)
+{
+    if (IsEmpty(settingsPath))
+        return;
+    DWORD attributes = GetFileAttributesW(settingsPath);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return;
+    SetFileAttributesW(settingsPath, savedAttributes | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+}
+
 void EndDesktopIniUpdate(PCWSTR settingsPath, DWORD savedAttributes, PCWSTR folderPath)
 {
-    if (!IsEmpty(settingsPath))
-        SetFileAttributesW(settingsPath, savedAttributes | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    MarkDesktopIni(settingsPath, savedAttributes);
 
     // Explorer reads Desktop.ini only in folders marked read-only (or
     // system); the bit is added to whatever the folder has.
@@ -227,4 +375,6 @@ void EndDesktopIniUpdate(PCWSTR settingsPath, DWORD savedAttributes, PCWSTR fold
 
     // The flush makes the call return only once the shell has been told.
     SHChangeNotify(SHCNE_RENAMEFOLDER, SHCNF_PATHW | SHCNF_FLUSH, folderPath, folderPath);
+    // Today's Explorer refreshes a folder's icon on an update of the item.
+    SHChangeNotify(SHCNE_UPDATEITEM, SHCNF_PATHW, folderPath, nullptr);
 }

@@ -17,11 +17,19 @@ const DWORD kIconIndexTextCapacity = 256;
 bool GetDesktopIniPath(PCWSTR folderPath, PWSTR settingsPath);
 
 // GetPrivateProfileStringW of one ".ShellClassInfo" key; the default for a
-// missing file, section or key.
-void ReadFolderSetting(PCWSTR settingsPath, PCWSTR key, PCWSTR defaultValue, PWSTR buffer, DWORD capacity);
+// missing file, section or key. Read with room for one more character:
+// returns whether the value fit the buffer whole (a longer one is cut).
+bool ReadFolderSetting(PCWSTR settingsPath, PCWSTR key, PCWSTR defaultValue, PWSTR buffer, DWORD capacity);
 
 // WritePrivateProfileStringW of one key; an empty value deletes the key.
+// A stored value too long for a MAX_PATH buffer is kept when the value to
+// write is only its first 259 characters: what a page read of it, not a
+// change.
 void WriteFolderSetting(PCWSTR settingsPath, PCWSTR key, PCWSTR value);
+
+// The same rule for any section of a settings file: whether writing value
+// over the stored one would only cut it.
+bool WouldCutStoredValue(PCWSTR settingsPath, PCWSTR section, PCWSTR key, PCWSTR value);
 
 // Working icon path (MAX_PATH) for a stored "IconFile": a value whose third
 // character is "\" or whose first is "%" is kept; anything else is joined to
@@ -42,30 +50,60 @@ void FormatIconIndex(int index, PWSTR buffer, size_t capacity);
 
 // "IconFile" and "IconIndex" of one section of a settings file: the icon file
 // as stored (MAX_PATH, empty when none) and its index (0 without an icon
-// file).
-void ReadIconEntries(PCWSTR settingsPath, PCWSTR section, PWSTR iconFile, int* iconIndex);
+// file). Returns whether both were read whole: false when "IconFile" is
+// longer than 259 characters or "IconIndex" longer than 255, whose cut
+// forms would name another icon.
+bool ReadIconEntries(PCWSTR settingsPath, PCWSTR section, PWSTR iconFile, int* iconIndex);
 
 // Writes "IconFile" (as given) and "IconIndex" of one section, or deletes
 // both when there is no icon file.
 void WriteIconEntries(PCWSTR settingsPath, PCWSTR section, PCWSTR iconFile, int iconIndex);
 
-// Reads "IconFile" and "IconIndex" into the working icon path (MAX_PATH)
-// and index; without an "IconFile" the index is 0. Returns whether the
-// working path names a file to show, that is, it is not empty and was
-// expanded.
+// "IconResource" of ".ShellClassInfo", the icon location that Explorer has
+// preferred since Vista: "<path>,<signed index>", split at the last comma
+// (no comma: index 0), the path in the forms of "IconFile".
+enum IconResourceState {
+    IconResourceAbsent,  // no value
+    IconResourceParsed,  // a path and an index, the path expanded to fit
+    IconResourceKept,    // a value the page cannot take apart or hold
+};
+IconResourceState ReadIconResource(PCWSTR settingsPath, PCWSTR folderPath, PWSTR workingPath, int* iconIndex);
+
+// "IconResource" text for a stored icon file and index: "<file>,<index>"
+// with the index in signed decimal; false when it would not fit capacity.
+bool FormatIconResource(PCWSTR storedFile, int iconIndex, PWSTR buffer, size_t capacity);
+
+// The folder's icon into the working icon path (MAX_PATH) and index: the
+// "IconResource" icon when it can be parsed, else "IconFile" and
+// "IconIndex" (without an "IconFile" the index is 0). Returns whether the
+// working path names a file to show: it is not empty, was read whole and
+// was expanded. An "IconFile" too long to read whole is held cut, to seed
+// the icon picker, but never shown.
 bool ReadFolderIcon(PCWSTR settingsPath, PCWSTR folderPath, PWSTR iconFile, int* iconIndex);
 
 // Turns the working icon path into its stored form in place and writes
-// "IconFile" and "IconIndex", or deletes both when there is no icon file.
-void WriteFolderIcon(PCWSTR settingsPath, PCWSTR folderPath, PWSTR iconFile, int iconIndex);
+// "IconFile", "IconIndex" and "IconResource" with it, or deletes the three
+// when there is no icon file. Unless the person changed the icon (changed
+// false), each stored value the page could not read whole or parse stays as
+// it is: "IconFile" and "IconIndex" when either did not fit, "IconResource"
+// when it could not be parsed; nor is "IconResource" written from an icon
+// that came from such a value.
+void WriteFolderIcon(PCWSTR settingsPath, PCWSTR folderPath, PWSTR iconFile, int iconIndex, bool changed = true);
 
 // True when the settings file can be written or created. Clears its
-// read-only attribute; a missing file is created and deleted again.
+// read-only attribute; a missing file is created and deleted again. False,
+// with nothing changed, for a name taken by a directory and for a file whose
+// bytes a write would not keep (UTF-16 without byte-order mark, ANSI bytes
+// that do not convert back exactly).
 bool ProbeDesktopIni(PCWSTR settingsPath);
 
 // Prepares the file for writing; returns the attributes it is to get after.
 DWORD BeginDesktopIniUpdate(PCWSTR settingsPath);
 
+// Makes the settings file hidden and system on top of the saved attributes;
+// a directory of that name is left alone.
+void MarkDesktopIni(PCWSTR settingsPath, DWORD savedAttributes);
+
 // Makes the file hidden and system, the folder read-only, and tells the
-// shell that the folder changed.
+// shell that the folder changed (renamed to itself, and updated).
 void EndDesktopIniUpdate(PCWSTR settingsPath, DWORD savedAttributes, PCWSTR folderPath);

@@ -48,10 +48,12 @@ void OnCommand(HWND dialog, PageContext* context, int id)
 {
     switch (id) {
     case IDC_CHANGE_ICON:
-        ChooseIcon(dialog, context->iconFile, &context->iconIndex, &context->iconPreview, IDC_ICON_PREVIEW);
+        if (ChooseIcon(dialog, context->iconFile, &context->iconIndex, &context->iconPreview, IDC_ICON_PREVIEW))
+            context->iconChanged = true;
         break;
     case IDC_DEFAULT_ICON:
         ResetIcon(dialog, context->iconFile, &context->iconIndex, &context->iconPreview, IDC_ICON_PREVIEW);
+        context->iconChanged = true;
         break;
     case IDC_CHANGE_LABEL:
         ChangeStringValue(dialog, context->label, IDC_LABEL_EDIT);
@@ -73,9 +75,10 @@ void OnApply(HWND dialog, PageContext* context)
     GetDesktopIniPath(context->itemPath, settingsPath);
     DWORD savedAttributes = BeginDesktopIniUpdate(settingsPath);
 
-    // The icon keys are written at every apply; the page keeps the stored
-    // form of the icon file from now on.
-    WriteFolderIcon(settingsPath, context->itemPath, context->iconFile, context->iconIndex);
+    // The icon keys are written at every apply, except stored values the
+    // page could not read whole while the icon is unchanged; the page keeps
+    // the stored form of the icon file from now on.
+    WriteFolderIcon(settingsPath, context->itemPath, context->iconFile, context->iconIndex, context->iconChanged);
 
     if (TakeChangedInfoTip(dialog, context->infoTip, kInfoTipControls))
         WriteFolderSetting(settingsPath, kInfoTipKey, context->infoTip);

@@ -9,6 +9,7 @@ struct PageContext {
     HICON iconPreview;          // shown in control 1002, owned by the page
     WCHAR iconFile[MAX_PATH];   // working "IconFile" (absolute, or starting with %)
     int iconIndex;              // working "IconIndex"
+    bool iconChanged;           // Change Icon... accepted or Default Icon pressed
     WCHAR infoTip[MAX_PATH];    // working "InfoTip": plain text or indirect string
     WCHAR label[MAX_PATH];      // working "LocalizedResourceName"
 };

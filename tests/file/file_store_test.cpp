@@ -215,6 +215,64 @@ TEST(FileSettings, TheEndOfAWriteHidesTheFileAndLeavesTheFolder)
     EXPECT_EQ(Attributes(dir.Path()), folderBefore);
 }
 
+
+TEST(FileSettings, JapaneseNamesInAnAnsiFileAreReadBackAndKeptApart)
+{
+    ASSERT_EQ(GetACP(), 1252u);
+    TempDir dir;
+    std::wstring ini = dir.Child(L"Desktop.ini");
+    ASSERT_TRUE(WriteBytes(ini, "[.ShellClassInfo]\r\nInfoTip=Caf\xE9\r\n[other.txt]\r\nIconIndex=2\r\n"));
+    // Two names that the code page would both turn into "??.txt".
+    std::wstring first = dir.Child(L"\u65E5\u672C.txt");
+    std::wstring second = dir.Child(L"\u4E2D\u6587.txt");
+    WriteFileSetting(first.c_str(), L"InfoTip", L"first");
+    WriteFileSetting(second.c_str(), L"InfoTip", L"second");
+    WriteFileLabel(first.c_str(), L"@C:\\lib.dll,-5");
+    WriteFileIcon(second.c_str(), L"C:\\\u00c9\\a.ico", 3);
+
+    EXPECT_EQ(ReadBytes(ini).substr(0, 2), std::string("\xFF\xFE", 2));
+    EXPECT_EQ(Setting(first, L"InfoTip"), L"first");
+    EXPECT_EQ(Setting(second, L"InfoTip"), L"second");
+    EXPECT_EQ(Label(first), L"@C:\\lib.dll,-5");
+    EXPECT_EQ(Label(second), L"");
+    WCHAR location[MAX_PATH];
+    int index = 0;
+    ASSERT_EQ(ReadFileIconForHandler(second.c_str(), location, &index), CustomIcon);
+    EXPECT_STREQ(location, L"C:\\\u00c9\\a.ico");
+    EXPECT_EQ(index, 3);
+    // What was there before is still there.
+    EXPECT_EQ(ReadProfile(ini, L".ShellClassInfo", L"InfoTip"), L"Caf\u00E9");
+    EXPECT_EQ(ReadProfile(ini, L"other.txt", L"IconIndex"), L"2");
+}
+
+TEST(FileSettings, AnIconFileTooLongToReadIsNeitherUsedNorCut)
+{
+    TempDir dir;
+    std::wstring file = dir.Child(L"plan.doc");
+    std::wstring ini = SettingsPathOf(file);
+    const std::wstring longIcon = L"C:\\Icons\\" + std::wstring(287, L'a') + L".ico";
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[plan.doc]\r\nIconFile=" + longIcon + L"\r\nIconIndex=4\r\n"));
+    std::string before = ReadBytes(ini);
+
+    WCHAR iconFile[MAX_PATH];
+    int index = 0;
+    EXPECT_FALSE(ReadFileIconForPage(file.c_str(), iconFile, &index));
+    EXPECT_EQ(std::wstring(iconFile), longIcon.substr(0, 259));
+    WCHAR location[MAX_PATH];
+    EXPECT_EQ(ReadFileIconForHandler(file.c_str(), location, &index), TooLong);
+    EXPECT_STREQ(location, L"");
+
+    // An unchanged icon is not written back cut; a changed one is written.
+    WriteFileIcon(file.c_str(), iconFile, index, false);
+    EXPECT_EQ(ReadBytes(ini), before);
+    WriteFileIcon(file.c_str(), L"C:\\b.ico", 1, true);
+    EXPECT_EQ(ReadProfile(ini, L"plan.doc", L"IconFile"), L"C:\\b.ico");
+    EXPECT_EQ(ReadProfile(ini, L"plan.doc", L"IconIndex"), L"1");
+    // Read whole, an unchanged icon is written back as before.
+    WriteFileIcon(file.c_str(), L"C:\\c.ico", 2, false);
+    EXPECT_EQ(ReadProfile(ini, L"plan.doc", L"IconFile"), L"C:\\c.ico");
+}
+
 // Files whose names the profile format cannot hold, beside the file whose
 // entries a careless write would overwrite or a read would return.
 struct Unholdable {

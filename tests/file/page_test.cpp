@@ -395,7 +395,10 @@ TEST_F(FilePage, TheIconIsChosenWrittenAndAnnounced)
     EXPECT_EQ(spy->CallsOf(L"updateimage "),
               std::vector<std::wstring>{L"updateimage " + SystemIcons() + L" -235 " + Hex(GIL_DONTCACHE) + L" " +
                                        std::to_wstring(info.iIcon)});
+    // SHCNE_UPDATEITEM (SHCNF_PATHW) for the file, on which today's Explorer
+    // refreshes its icon.
     EXPECT_EQ(spy->CallsOf(L"notify "), (std::vector<std::wstring>{L"notify 1 1005 " + file + L" " + file,
+                                                                    L"notify 2000 5 " + file + L" <null>",
                                                                     L"notify 8000000 1000 <null> <null>"}));
 
     // The picker is seeded with the current icon; cancelling changes nothing.
@@ -663,7 +666,7 @@ TEST_F(FilePage, ApplyingTwiceWritesAgain)
     sheet->PressApply();
     EXPECT_EQ(Entry(L"InfoTip"), L"Once");
     EXPECT_EQ(Handler(L"IconHandler"), L"<missing>");
-    EXPECT_EQ(spy->CallsOf(L"notify ").size(), 4u);
+    EXPECT_EQ(spy->CallsOf(L"notify ").size(), 6u);
     Cancel();
 }
 
@@ -679,6 +682,149 @@ TEST_F(FilePage, TypesSharingAProgIdAreSwitchedTogether)
     page = Open(other);
     EXPECT_TRUE(IsChecked(page, IDC_ENABLE_INFOTIPS));
     Cancel();
+}
+
+// ---------------------------------------------------------------------------
+// What an apply keeps: each row is the stored settings file, what the person
+// does and what the file holds after OK.
+
+enum class Act { Nothing, TypeInfoTip, ChooseIcon, DefaultIcon };
+
+struct KeepRow {
+    const char* what;
+    std::wstring entries;  // lines of the file's section
+    std::wstring labels;   // lines of "LocalizedFileNames" (the file's key is "$")
+    Act act;
+    bool preview;
+    bool sameBytes;
+    std::vector<std::pair<const wchar_t*, std::wstring>> after;  // keys of the file's section; "label": its label
+};
+
+const std::wstring kLongIcon = L"C:\\Icons\\" + std::wstring(287, L'a') + L".ico";
+const std::wstring kLongTip(300, L'w');
+const std::wstring kLongLabel = L"@C:\\" + std::wstring(292, L'l') + L".dll,-5";
+
+class FileApplyKeeps : public FilePage {
+protected:
+    void Run(const KeepRow& row)
+    {
+        SCOPED_TRACE(row.what);
+        std::wstring labels = row.labels;
+        size_t dollar = labels.find(L'$');
+        if (dollar != std::wstring::npos)
+            labels.replace(dollar, 1, section);
+        std::string before = UnicodeBytes(L"[" + section + L"]\r\n" + row.entries + L"[LocalizedFileNames]\r\n" + labels);
+        ASSERT_TRUE(WriteBytes(ini, before));
+        HWND page = Open(file);
+        EXPECT_EQ(ShownIcon(page, IDC_ICON_PREVIEW) != nullptr, row.preview);
+        switch (row.act) {
+        case Act::Nothing:
+            break;
+        case Act::TypeInfoTip:
+            ReplaceText(Item(page, IDC_INFOTIP_EDIT), L"tip");
+            break;
+        case Act::ChooseIcon:
+            spy->pickResult = 1;
+            spy->pickPath = SystemIcons();
+            spy->pickIndex = 3;
+            Click(page, IDC_CHANGE_ICON);
+            break;
+        case Act::DefaultIcon:
+            Click(page, IDC_DEFAULT_ICON);
+            break;
+        }
+        Ok();
+        if (row.sameBytes)
+            EXPECT_EQ(ReadBytes(ini), before);
+        for (const auto& key : row.after) {
+            std::wstring name = key.first;
+            EXPECT_EQ(name == L"label" ? Label() : Entry(key.first), key.second) << testing::PrintToString(name);
+        }
+    }
+};
+
+TEST_F(FileApplyKeeps, ValuesThePageCouldNotReadWholeAreWrittenOnlyWhenChanged)
+{
+    const std::wstring longIcon = L"IconFile=" + kLongIcon + L"\r\nIconIndex=4\r\n";
+    const std::wstring lib = SystemIcons();
+    const KeepRow rows[] = {
+        {"long IconFile, nothing", longIcon, L"", Act::Nothing, false, true, {}},
+        {"long IconFile, InfoTip typed", longIcon, L"", Act::TypeInfoTip, false, false,
+         {{L"IconFile", kLongIcon}, {L"IconIndex", L"4"}, {L"InfoTip", L"tip"}}},
+        {"long IconFile, icon chosen", longIcon, L"", Act::ChooseIcon, false, false,
+         {{L"IconFile", lib}, {L"IconIndex", L"3"}}},
+        {"long IconFile, Default Icon", longIcon, L"", Act::DefaultIcon, false, false,
+         {{L"IconFile", L"<missing>"}, {L"IconIndex", L"<missing>"}}},
+        {"long InfoTip, nothing", L"InfoTip=" + kLongTip + L"\r\n", L"", Act::Nothing, false, true, {}},
+        {"long InfoTip, icon chosen", L"InfoTip=" + kLongTip + L"\r\n", L"", Act::ChooseIcon, false, false,
+         {{L"InfoTip", kLongTip}, {L"IconFile", lib}}},
+        {"long InfoTip, InfoTip typed", L"InfoTip=" + kLongTip + L"\r\n", L"", Act::TypeInfoTip, false, false,
+         {{L"InfoTip", L"tip"}}},
+        {"long label, nothing", L"", L"$=" + kLongLabel + L"\r\n", Act::Nothing, false, true, {}},
+        {"long label, InfoTip typed", L"", L"$=" + kLongLabel + L"\r\n", Act::TypeInfoTip, false, false,
+         {{L"label", kLongLabel}, {L"InfoTip", L"tip"}}},
+        // Read whole: written back at every apply as before.
+        {"icon, InfoTip typed", L"IconFile=" + lib + L"\r\nIconIndex=3\r\n", L"", Act::TypeInfoTip, true, false,
+         {{L"IconFile", lib}, {L"IconIndex", L"3"}, {L"InfoTip", L"tip"}}},
+    };
+    for (const KeepRow& row : rows)
+        Run(row);
+}
+
+TEST_F(FilePage, JapaneseFileNamesInAnAnsiSettingsFileGetSectionsOfTheirOwn)
+{
+    ASSERT_EQ(GetACP(), 1252u);
+    // Another file's entries, in ANSI with a Latin-1 text.
+    const std::string ansi = "[other.txt]\r\nInfoTip=Caf\xE9\r\n[LocalizedFileNames]\r\nother.txt=@x.dll,-1\r\n";
+    ASSERT_TRUE(WriteBytes(ini, ansi));
+    const std::wstring names[] = {L"\u65E5\u672C\u8A9E" + extension, L"\u4E2D\u6587" + extension};
+    const std::wstring tips[] = {L"first", L"\u8AAC\u660E"};
+    for (int i = 0; i < 2; ++i) {
+        std::wstring item = dir.Child(names[i]);
+        ASSERT_TRUE(Touch(item));
+        HWND page = Open(item);
+        ASSERT_TRUE(IsEnabled(page, IDC_INFOTIP_EDIT));
+        TypeText(Item(page, IDC_INFOTIP_EDIT), tips[i]);
+        Ok();
+    }
+    ASSERT_FALSE(ReadUnicodeFile(ini).empty()) << "the settings file is not UTF-16 with its byte-order mark";
+    EXPECT_EQ(ReadProfile(ini, L"other.txt", L"InfoTip"), L"Caf\u00E9");
+    EXPECT_EQ(ReadProfile(ini, L"LocalizedFileNames", L"other.txt"), L"@x.dll,-1");
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(ReadProfile(ini, names[i].c_str(), L"InfoTip"), tips[i]);
+        // The page reads it back.
+        HWND page = Open(dir.Child(names[i]));
+        EXPECT_EQ(WindowText(Item(page, IDC_INFOTIP_EDIT)), tips[i]);
+        Cancel();
+    }
+    // No section of question marks came into being.
+    EXPECT_EQ(ReadUnicodeFile(ini).find(L"?"), std::wstring::npos) << testing::PrintToString(ReadUnicodeFile(ini));
+}
+
+TEST_F(FilePage, SettingsFilesThePageMustNotWriteAreLeftAlone)
+{
+    // UTF-16 without byte-order mark: nothing editable, nothing written.
+    const std::string before = UnicodeBytes(L"[" + section + L"]\r\nInfoTip=t\r\nIconFile=C:\\a.ico\r\n", false);
+    ASSERT_TRUE(WriteBytes(ini, before));
+    HWND page = Open(file);
+    ExpectGroup(page, kIconGroup, false, "icon group");
+    ExpectGroup(page, kInfoTipGroup, false, "InfoTip group");
+    Ok();
+    EXPECT_EQ(ReadBytes(ini), before);
+    EXPECT_TRUE(spy->CallsOf(L"write ").empty()) << spy->CallsOf(L"write ").front();
+
+    // A directory named Desktop.ini keeps its attributes.
+    ASSERT_TRUE(DeleteFileW(ini.c_str()));
+    ASSERT_TRUE(CreateDirectoryW(ini.c_str(), nullptr));
+    ASSERT_TRUE(SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_READONLY));
+    spy->calls.clear();
+    page = Open(file);
+    ExpectGroup(page, kIconGroup, false, "icon group");
+    Ok();
+    EXPECT_TRUE(spy->CallsOf(L"attributes " + ini).empty()) << spy->CallsOf(L"attributes " + ini).front();
+    EXPECT_EQ(spy->CallsOf(L"notify ").size(), 3u);
+    SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryW(ini.c_str());
 }
 
 // ---------------------------------------------------------------------------

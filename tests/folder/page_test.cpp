@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -92,7 +93,8 @@ protected:
         EXPECT_EQ(attributes[attributes.size() - 2], L"attributes " + ini + L" " + Hex(fileAttributes));
         EXPECT_EQ(attributes.back(), L"attributes " + folder + L" " + Hex(FILE_ATTRIBUTE_DIRECTORY |
                                                                          FILE_ATTRIBUTE_READONLY));
-        EXPECT_EQ(spy->CallsOf(L"notify "), std::vector<std::wstring>{L"notify 20000 1005 " + folder + L" " + folder});
+        EXPECT_EQ(spy->CallsOf(L"notify "), (std::vector<std::wstring>{L"notify 20000 1005 " + folder + L" " + folder,
+                                                                        L"notify 2000 5 " + folder + L" <null>"}));
     }
 
     TempDir dir;
@@ -207,7 +209,7 @@ TEST_F(FolderPageTest, UnwritableTextModeKeepsInfoTipButtonDisabled)
     EXPECT_TRUE(IsEnabled(page, kInfoTipResource));
     // An apply still runs; its writes fail silently.
     sheet.host.PressOk();
-    EXPECT_EQ(spy->CallsOf(L"notify ").size(), 1u);
+    EXPECT_EQ(spy->CallsOf(L"notify ").size(), 2u);
 }
 
 TEST_F(FolderPageTest, FolderTooLongForDesktopIniIsNeverWritten)
@@ -346,7 +348,8 @@ TEST_F(FolderPageTest, ChosenIconIsShownMarkedAndWritten)
     EXPECT_EQ(Read(L"IconIndex"), L"3");
     // InfoTip and label were not modified: not written.
     EXPECT_EQ(spy->CallsOf(L"write "),
-              (std::vector<std::wstring>{L"write IconFile=" + IconLibrary(), L"write IconIndex=3"}));
+              (std::vector<std::wstring>{L"write IconFile=" + IconLibrary(), L"write IconIndex=3",
+                                         L"write IconResource=" + IconLibrary() + L",3"}));
     sheet.host.PressCancel();
 }
 
@@ -453,10 +456,12 @@ TEST_F(FolderPageTest, ApplyWritesInOrderInsideTheEnvelope)
         L"attributes " + ini + L" 20",
         L"write IconFile=" + IconLibrary(),
         L"write IconIndex=4294967061",
+        L"write IconResource=" + IconLibrary() + L",-235",
         L"write InfoTip=tip",
         L"attributes " + ini + L" 26",
         L"attributes " + folder + L" 11",
         L"notify 20000 1005 " + folder + L" " + folder,
+        L"notify 2000 5 " + folder + L" <null>",
     };
     EXPECT_EQ(spy->calls, expected);
 }
@@ -471,7 +476,9 @@ TEST_F(FolderPageTest, ApplyTwiceWritesTheSameKeysAgain)
     EXPECT_EQ(spy->CallsOf(L"write InfoTip").size(), 3u);
     EXPECT_EQ(spy->CallsOf(L"write IconFile").size(), 3u);
     EXPECT_EQ(spy->CallsOf(L"write IconIndex").size(), 3u);
-    EXPECT_EQ(spy->CallsOf(L"notify ").size(), 3u);
+    // Without an icon there is no "IconResource" to delete.
+    EXPECT_TRUE(spy->CallsOf(L"write IconResource").empty());
+    EXPECT_EQ(spy->CallsOf(L"notify ").size(), 6u);
     EXPECT_TRUE(spy->CallsOf(L"write LocalizedResourceName").empty());
 }
 
@@ -569,6 +576,217 @@ TEST_F(FolderPageTest, PickedInfoTipIsWrittenInResourceMode)
 }
 
 // ---------------------------------------------------------------------------
+// What an apply keeps: each row is the stored file, what the person does and
+// what the file holds after OK.
+
+// What the person does between opening the page and OK.
+enum class Act {
+    Nothing,
+    TypeInfoTip,  // replaces the InfoTip's text with the row's text
+    ChooseIcon,   // Change Icon... answered with shell32.dll, 3
+    DefaultIcon,
+    PickLabel,    // the label's picker answered with string 5
+};
+
+struct KeepRow {
+    const char* what;
+    std::string before;  // the bytes of Desktop.ini
+    Act act;
+    bool preview;        // whether the page shows an icon
+    // After OK: the same bytes, or these keys ("<missing>" for none).
+    bool sameBytes;
+    std::vector<std::pair<const wchar_t*, std::wstring>> after;
+    std::wstring typed = L"tip";
+};
+
+// An "IconFile" of 300 characters, and texts of 300 characters.
+const std::wstring kLongIcon = L"C:\\Icons\\" + std::wstring(287, L'a') + L".ico";
+const std::wstring kLongTip(300, L'w');
+const std::wstring kLongLabel = L"@C:\\" + std::wstring(292, L'l') + L".dll,-5";
+
+class FolderApplyKeeps : public FolderPageTest {
+protected:
+    void Run(const KeepRow& row)
+    {
+        SCOPED_TRACE(row.what);
+        ASSERT_TRUE(WriteBytes(ini, row.before));
+        spy->calls.clear();
+        {
+            FolderSheet sheet(folder);
+            HWND page = sheet.page;
+            EXPECT_EQ(Preview(page) != nullptr, row.preview);
+            switch (row.act) {
+            case Act::Nothing:
+                break;
+            case Act::TypeInfoTip:
+                SetWindowTextW(Item(page, kInfoTipEdit), L"");
+                TypeText(Item(page, kInfoTipEdit), row.typed);
+                break;
+            case Act::ChooseIcon:
+                spy->pickResult = 1;
+                spy->pickPath = IconLibrary();
+                spy->pickIndex = 3;
+                Click(page, kChangeIcon);
+                break;
+            case Act::DefaultIcon:
+                Click(page, kDefaultIcon);
+                break;
+            case Act::PickLabel:
+                // The stored label names no module the picker can open.
+                ASSERT_TRUE(AnswerStringPicker(page, kChangeLabel, 5, IDOK, ProgramFile(L"picker_strings.dll")).shown);
+                break;
+            }
+            sheet.host.PressOk();
+        }
+        if (row.sameBytes)
+            EXPECT_EQ(ReadBytes(ini), row.before);
+        for (const auto& key : row.after)
+            EXPECT_EQ(Read(key.first), key.second) << testing::PrintToString(std::wstring(key.first));
+    }
+};
+
+std::string Ini(const std::wstring& body)
+{
+    return UnicodeBytes(L"[.ShellClassInfo]\r\n" + body);
+}
+
+TEST_F(FolderApplyKeeps, ValuesThePageCouldNotReadWholeAreWrittenOnlyWhenChanged)
+{
+    const std::wstring lib = IconLibrary();
+    const std::wstring longIcon = L"IconFile=" + kLongIcon + L"\r\nIconIndex=4\r\n";
+    const KeepRow rows[] = {
+        {"long IconFile, nothing", Ini(longIcon), Act::Nothing, false, true, {}},
+        {"long IconFile, InfoTip typed", Ini(longIcon), Act::TypeInfoTip, false, false,
+         {{L"IconFile", kLongIcon}, {L"IconIndex", L"4"}, {L"IconResource", L"<missing>"}, {L"InfoTip", L"tip"}}},
+        {"long IconFile, icon chosen", Ini(longIcon), Act::ChooseIcon, false, false,
+         {{L"IconFile", lib}, {L"IconIndex", L"3"}, {L"IconResource", lib + L",3"}}},
+        {"long IconFile, Default Icon", Ini(longIcon), Act::DefaultIcon, false, false,
+         {{L"IconFile", L"<missing>"}, {L"IconIndex", L"<missing>"}, {L"IconResource", L"<missing>"}}},
+        {"long InfoTip, nothing", Ini(L"InfoTip=" + kLongTip + L"\r\n"), Act::Nothing, false, true, {}},
+        {"long InfoTip, icon chosen", Ini(L"InfoTip=" + kLongTip + L"\r\n"), Act::ChooseIcon, false, false,
+         {{L"InfoTip", kLongTip}, {L"IconFile", lib}}},
+        {"long InfoTip, InfoTip typed", Ini(L"InfoTip=" + kLongTip + L"\r\n"), Act::TypeInfoTip, false, false,
+         {{L"InfoTip", L"tip"}}},
+        // Typing the same 259 characters the page shows is no change.
+        {"long InfoTip, its cut text typed", Ini(L"InfoTip=" + kLongTip + L"\r\n"), Act::TypeInfoTip, false, false,
+         {{L"InfoTip", kLongTip}}, kLongTip.substr(0, 259)},
+        {"long label, nothing", Ini(L"LocalizedResourceName=" + kLongLabel + L"\r\n"), Act::Nothing, false, true, {}},
+        {"long label, InfoTip typed", Ini(L"LocalizedResourceName=" + kLongLabel + L"\r\n"), Act::TypeInfoTip, false,
+         false, {{L"LocalizedResourceName", kLongLabel}, {L"InfoTip", L"tip"}}},
+        {"long label, label picked", Ini(L"LocalizedResourceName=" + kLongLabel + L"\r\n"), Act::PickLabel, false,
+         false, {{L"LocalizedResourceName", Strings(5)}}},
+        {"long IconIndex, nothing", Ini(L"IconFile=" + lib + L"\r\nIconIndex=" + std::wstring(299, L'0') + L"3\r\n"),
+         Act::Nothing, false, true, {}},
+    };
+    for (const KeepRow& row : rows)
+        Run(row);
+}
+
+TEST_F(FolderApplyKeeps, IconResourceIsShownWrittenWithTheIconKeysAndRemovedByDefault)
+{
+    const std::wstring lib = IconLibrary();
+    // As Windows' own Customize tab writes it: "IconResource" alone, with a
+    // negative index (a resource id).
+    const std::wstring only = L"IconResource=" + lib + L",-4\r\n";
+    const std::wstring unparsable = L"IconResource=" + lib + L",abc\r\nIconFile=" + lib + L"\r\nIconIndex=2\r\n";
+    const std::wstring longResource = L"IconResource=" + kLongIcon + L",1\r\n";
+    const KeepRow rows[] = {
+        {"IconResource only, nothing", Ini(only), Act::Nothing, true, false,
+         {{L"IconFile", lib}, {L"IconIndex", L"4294967292"}, {L"IconResource", lib + L",-4"}}},
+        {"IconResource only, icon chosen", Ini(only), Act::ChooseIcon, true, false,
+         {{L"IconFile", lib}, {L"IconIndex", L"3"}, {L"IconResource", lib + L",3"}}},
+        {"IconResource only, Default Icon", Ini(only), Act::DefaultIcon, true, false,
+         {{L"IconFile", L"<missing>"}, {L"IconIndex", L"<missing>"}, {L"IconResource", L"<missing>"}}},
+        // A relative path in the folder: stored relative again.
+        {"relative IconResource, nothing", Ini(L"IconResource=sub\\a.ico\r\n"), Act::Nothing, false, false,
+         {{L"IconFile", L"sub\\a.ico"}, {L"IconIndex", L"0"}, {L"IconResource", L"sub\\a.ico,0"}}},
+        // Unparsable: kept as it is; the icon keys show and are written.
+        {"unparsable IconResource, nothing", Ini(unparsable), Act::Nothing, true, false,
+         {{L"IconResource", lib + L",abc"}, {L"IconFile", lib}, {L"IconIndex", L"2"}}},
+        {"unparsable IconResource, InfoTip typed", Ini(unparsable), Act::TypeInfoTip, true, false,
+         {{L"IconResource", lib + L",abc"}, {L"InfoTip", L"tip"}}},
+        {"unparsable IconResource, icon chosen", Ini(unparsable), Act::ChooseIcon, true, false,
+         {{L"IconFile", lib}, {L"IconIndex", L"3"}, {L"IconResource", lib + L",3"}}},
+        {"IconResource too long, nothing", Ini(longResource), Act::Nothing, false, true, {}},
+        {"IconResource too long, Default Icon", Ini(longResource), Act::DefaultIcon, false, false,
+         {{L"IconResource", L"<missing>"}}},
+        // IconResource shows while an IconFile too long stays as it is.
+        {"IconResource and long IconFile, nothing",
+         Ini(only + L"IconFile=" + kLongIcon + L"\r\nIconIndex=4\r\n"), Act::Nothing, true, false,
+         {{L"IconResource", lib + L",-4"}, {L"IconFile", kLongIcon}, {L"IconIndex", L"4"}}},
+        // Entries naming another icon than the IconResource shown stay as
+        // they are until the icon is changed.
+        {"IconResource and another IconFile, nothing", Ini(only + L"IconFile=other.ico\r\nIconIndex=7\r\n"),
+         Act::Nothing, true, false,
+         {{L"IconResource", lib + L",-4"}, {L"IconFile", L"other.ico"}, {L"IconIndex", L"7"}}},
+        {"IconResource and another IconFile, icon chosen", Ini(only + L"IconFile=other.ico\r\nIconIndex=7\r\n"),
+         Act::ChooseIcon, true, false, {{L"IconFile", lib}, {L"IconIndex", L"3"}, {L"IconResource", lib + L",3"}}},
+    };
+    for (const KeepRow& row : rows)
+        Run(row);
+}
+
+TEST_F(FolderApplyKeeps, AnsiFilesTakeUnicodeOnlyWhereTheirCodePageCannotHoldIt)
+{
+    // The test prefix's ANSI code page; the rows' own bytes assume 1252.
+    ASSERT_EQ(GetACP(), 1252u);
+    const std::wstring japanese = L"\u65E5\u672C\u8A9E\u306E\u8AAC\u660E";
+    // An ANSI file with a comment, another section and a Latin-1 value.
+    const std::string ansi =
+        "; written by hand\r\n[.ShellClassInfo]\r\nIconIndex=7\r\nLocalizedResourceName=@x.dll,-1\r\n"
+        "\r\n[Other]\r\nName=Caf\xE9\r\n";
+    const KeepRow rows[] = {
+        {"ANSI, nothing", ansi, Act::Nothing, false, false, {{L"LocalizedResourceName", L"@x.dll,-1"}}},
+        {"ANSI, Latin-1 InfoTip", ansi, Act::TypeInfoTip, false, false, {{L"InfoTip", L"Caf\u00E9"}}, L"Caf\u00E9"},
+        {"ANSI, Japanese InfoTip", ansi, Act::TypeInfoTip, false, false, {{L"InfoTip", japanese}}, japanese},
+    };
+    Run(rows[1]);
+    std::string latin = ReadBytes(ini);
+    EXPECT_NE(latin.substr(0, 2), std::string("\xFF\xFE", 2)) << "a text that fits must keep the file ANSI";
+    EXPECT_NE(latin.find("InfoTip=Caf\xE9"), std::string::npos) << latin;
+
+    Run(rows[2]);
+    std::wstring text = ReadUnicodeFile(ini);
+    ASSERT_FALSE(text.empty()) << "not converted to UTF-16 with its byte-order mark";
+    // Every line of the ANSI file is still there, "Café" included.
+    std::vector<std::wstring> lines = TextLines(text);
+    for (const wchar_t* line : {L"; written by hand", L"[.ShellClassInfo]", L"LocalizedResourceName=@x.dll,-1",
+                                L"[Other]", L"Name=Caf\u00E9"})
+        EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << testing::PrintToString(text);
+    EXPECT_EQ(ReadProfile(ini, L"Other", L"Name"), L"Caf\u00E9");
+    // And the page shows the text again.
+    FolderSheet sheet(folder);
+    EXPECT_EQ(WindowText(Item(sheet.page, kInfoTipEdit)), japanese);
+    sheet.host.PressCancel();
+}
+
+TEST_F(FolderPageTest, Utf16WithoutByteOrderMarkIsNeitherEditedNorWritten)
+{
+    const std::string before =
+        UnicodeBytes(L"[.ShellClassInfo]\r\nIconResource=C:\\a.dll,-3\r\nInfoTip=t\r\n[Other]\r\nA=1\r\n", false);
+    ASSERT_TRUE(WriteBytes(ini, before));
+    FolderSheet sheet(folder);
+    for (int id : {kInfoTipEdit, kChangeIcon, kDefaultIcon, kChangeLabel})
+        EXPECT_FALSE(IsEnabled(sheet.page, id)) << id;
+    sheet.host.PressOk();
+    EXPECT_EQ(ReadBytes(ini), before);
+    EXPECT_TRUE(spy->CallsOf(L"write ").empty()) << spy->CallsOf(L"write ").front();
+}
+
+TEST_F(FolderPageTest, ADesktopIniThatIsADirectoryKeepsItsAttributes)
+{
+    ASSERT_TRUE(CreateDirectoryW(ini.c_str(), nullptr));
+    ASSERT_TRUE(SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_READONLY));
+    FolderSheet sheet(folder);
+    for (int id : {kInfoTipEdit, kChangeIcon, kDefaultIcon, kChangeLabel})
+        EXPECT_FALSE(IsEnabled(sheet.page, id)) << id;
+    sheet.host.PressOk();
+    EXPECT_TRUE(spy->CallsOf(L"attributes " + ini).empty()) << spy->CallsOf(L"attributes " + ini).front();
+    EXPECT_EQ(spy->CallsOf(L"attributes " + folder + L" ").size(), 1u);
+    SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// ---------------------------------------------------------------------------
 // Redirected-folder page
 
 class RedirectedPageTest : public ::testing::Test {
@@ -634,7 +852,8 @@ TEST_F(RedirectedPageTest, OkWritesNothingButStillRunsTheEnvelope)
     EXPECT_EQ(spy->CallsOf(L"attributes " + folder + L" "),
               std::vector<std::wstring>{L"attributes " + folder + L" 11"});
     EXPECT_EQ(spy->CallsOf(L"notify "),
-              std::vector<std::wstring>{L"notify 20000 1005 " + folder + L" " + folder});
+              (std::vector<std::wstring>{L"notify 20000 1005 " + folder + L" " + folder,
+                                         L"notify 2000 5 " + folder + L" <null>"}));
 }
 
 TEST_F(RedirectedPageTest, PickedLabelIsWrittenAndDefaultDeletesIt)
@@ -657,6 +876,32 @@ TEST_F(RedirectedPageTest, PickedLabelIsWrittenAndDefaultDeletesIt)
         sheet.host.PressOk();
     }
     EXPECT_EQ(ReadProfile(ini, kSection, L"LocalizedResourceName"), L"<missing>");
+}
+
+TEST_F(RedirectedPageTest, KeepsALongLabelAndLeavesUtf16WithoutMarkAlone)
+{
+    // A label of 300 characters: OK writes nothing, the bytes stay.
+    const std::string longLabel = UnicodeBytes(L"[.ShellClassInfo]\r\nLocalizedResourceName=" + kLongLabel + L"\r\n");
+    ASSERT_TRUE(WriteBytes(ini, longLabel));
+    {
+        FolderSheet sheet(folder);
+        EXPECT_TRUE(IsEnabled(sheet.page, kChangeLabel));
+        sheet.host.PressOk();
+    }
+    EXPECT_EQ(ReadBytes(ini), longLabel);
+
+    // UTF-16 without byte-order mark: the label button is disabled and
+    // nothing is written.
+    const std::string noMark = UnicodeBytes(L"[.ShellClassInfo]\r\nLocalizedResourceName=@x.dll,-1\r\n", false);
+    ASSERT_TRUE(WriteBytes(ini, noMark));
+    {
+        FolderSheet sheet(folder);
+        EXPECT_FALSE(IsEnabled(sheet.page, kChangeLabel));
+        EXPECT_TRUE(IsEnabled(sheet.page, kTargetProperties));
+        sheet.host.PressOk();
+    }
+    EXPECT_EQ(ReadBytes(ini), noMark);
+    EXPECT_TRUE(spy->CallsOf(L"write ").empty());
 }
 
 TEST_F(RedirectedPageTest, UnwritableDesktopIniDisablesOnlyTheLabelButton)

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "handle.h"
 #include "host.h"
 #include "import_spy.h"
+#include "profile.h"
 
 namespace {
 
@@ -417,8 +420,10 @@ TEST_F(StoreCalls, UpdateOfANewFileEndsHiddenAndSystem)
               static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
         << std::hex << after;
 
-    // SHCNE_RENAMEFOLDER, SHCNF_PATHW | SHCNF_FLUSH.
-    EXPECT_EQ(Calls(L"notify "), std::vector<std::wstring>{L"notify 20000 1005 " + dir.Path() + L" " + dir.Path()});
+    // SHCNE_RENAMEFOLDER, SHCNF_PATHW | SHCNF_FLUSH, then SHCNE_UPDATEITEM,
+    // SHCNF_PATHW for the folder alone.
+    EXPECT_EQ(Calls(L"notify "), (std::vector<std::wstring>{L"notify 20000 1005 " + dir.Path() + L" " + dir.Path(),
+                                                            L"notify 2000 5 " + dir.Path() + L" <null>"}));
 }
 
 TEST_F(StoreCalls, UpdateOfAnArchiveFileEndsAt0x26)
@@ -468,7 +473,186 @@ TEST_F(StoreCalls, UpdateKeepsTheFolderOtherAttributes)
     std::wstring gone = dir.Child(L"gone");
     EndDesktopIniUpdate((gone + L"\\Desktop.ini").c_str(), FILE_ATTRIBUTE_NORMAL, gone.c_str());
     EXPECT_EQ(Calls(L"attributes "), std::vector<std::wstring>{L"attributes " + gone + L"\\Desktop.ini 86"});
-    EXPECT_EQ(Calls(L"notify ").size(), 1u);
+    EXPECT_EQ(Calls(L"notify ").size(), 2u);
 }
+
+// ---------------------------------------------------------------------------
+// Encodings: what the profile functions would make of a file, and the
+// conversion of ANSI files to Unicode.
+
+namespace encoding {
+
+TEST(ProfileEncoding, FilesAreTakenAsTheProfileFunctionsTakeThem)
+{
+    const std::wstring text = L"[.ShellClassInfo]\r\nInfoTip=x\r\n";
+    const struct {
+        const char* what;
+        std::string bytes;
+        bool withoutMark;
+        ProfileEncoding encoding;
+    } cases[] = {
+        {"UTF-16LE with mark", UnicodeBytes(text), false, ProfileUnicode},
+        {"UTF-16LE without mark", UnicodeBytes(text, false), true, ProfileUtf16NoBom},
+        {"UTF-16BE without mark", std::string("\0[\0.\0S", 6), true, ProfileUtf16NoBom},
+        {"UTF-8 with mark", "\xEF\xBB\xBF[a]\r\nb=\xC3\xA9\r\n", false, ProfileUnicode},
+        {"ASCII", "[.ShellClassInfo]\r\nInfoTip=x\r\n", false, ProfileAnsi},
+        {"Latin-1", "[a]\r\nb=Caf\xE9\r\n", false, ProfileAnsi},
+        // A NUL after the first line is no UTF-16 text.
+        {"NUL in the second line", std::string("[a]\r\nb=\0c\r\n", 11), false, ProfileAnsi},
+        {"empty", "", false, ProfileAbsent},
+    };
+    TempDir dir;
+    std::wstring ini = IniPath(dir);
+    for (const auto& c : cases) {
+        ASSERT_TRUE(WriteBytes(ini, c.bytes));
+        EXPECT_EQ(IsUtf16WithoutBom(ini.c_str()), c.withoutMark) << c.what;
+        EXPECT_EQ(ExamineProfile(ini.c_str()), c.encoding) << c.what;
+    }
+    DeleteFileW(ini.c_str());
+    EXPECT_FALSE(IsUtf16WithoutBom(ini.c_str()));
+    EXPECT_EQ(ExamineProfile(ini.c_str()), ProfileAbsent);
+    ASSERT_TRUE(CreateDirectoryW(ini.c_str(), nullptr));
+    EXPECT_FALSE(IsUtf16WithoutBom(ini.c_str()));
+    EXPECT_EQ(ExamineProfile(ini.c_str()), ProfileUnreadable);
+    EXPECT_FALSE(ProbeDesktopIni(ini.c_str()));
+}
+
+TEST(ProfileEncoding, TheAnsiCodePageHoldsOnlyWhatComesBackUnchanged)
+{
+    ASSERT_EQ(GetACP(), 1252u);
+    const struct {
+        const wchar_t* text;
+        bool fits;
+    } cases[] = {
+        {L"", true}, {L"plain", true}, {L"Caf\u00E9 \u20AC", true},
+        // Not in 1252; the infinity sign has a best fit ("8") that is no
+        // round trip.
+        {L"\u65E5\u672C\u8A9E.txt", false}, {L"\u221E", false}, {L"a\u0100", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FitsAnsiCodePage(c.text), c.fits) << testing::PrintToString(std::wstring(c.text));
+    EXPECT_TRUE(FitsAnsiCodePage(nullptr));
+}
+
+TEST(ProfileEncoding, ConversionKeepsEveryLineAndTheOtherEncodings)
+{
+    TempDir dir;
+    std::wstring ini = IniPath(dir);
+    const std::string ansi = "; comment\r\n\r\n[.ShellClassInfo]\r\n  IconIndex = 7 \r\n[Other]\r\nName=Caf\xE9\r\nx";
+    ASSERT_TRUE(WriteBytes(ini, ansi));
+    ASSERT_TRUE(ConvertProfileToUnicode(ini.c_str()));
+    // Byte for byte the same text, as UTF-16LE after its mark.
+    EXPECT_EQ(ReadBytes(ini),
+              UnicodeBytes(L"; comment\r\n\r\n[.ShellClassInfo]\r\n  IconIndex = 7 \r\n[Other]\r\nName=Caf\u00E9\r\nx"));
+    // Already Unicode: nothing to do.
+    std::string unicode = ReadBytes(ini);
+    EXPECT_TRUE(ConvertProfileToUnicode(ini.c_str()));
+    EXPECT_EQ(ReadBytes(ini), unicode);
+
+    // UTF-16 without its mark is refused and left alone.
+    std::string noMark = UnicodeBytes(L"[a]\r\nb=c\r\n", false);
+    ASSERT_TRUE(WriteBytes(ini, noMark));
+    EXPECT_FALSE(ConvertProfileToUnicode(ini.c_str()));
+    EXPECT_FALSE(WriteProfileValue(ini.c_str(), L"a", L"b", L"d"));
+    EXPECT_FALSE(WriteProfileValue(ini.c_str(), L"a", L"b", nullptr));
+    EXPECT_EQ(ReadBytes(ini), noMark);
+}
+
+TEST(ProfileEncoding, WritesIntoAnsiFilesConvertOnlyWhenNeeded)
+{
+    TempDir dir;
+    std::wstring ini = IniPath(dir);
+    const std::string ansi = "[.ShellClassInfo]\r\nIconIndex=7\r\n";
+    const std::wstring japanese = L"\u65E5\u672C\u8A9E";
+    ASSERT_TRUE(WriteBytes(ini, ansi));
+    // A deletion under a name ANSI cannot hold finds nothing to delete.
+    EXPECT_FALSE(WriteProfileValue(ini.c_str(), japanese.c_str(), L"InfoTip", nullptr));
+    EXPECT_EQ(ReadBytes(ini), ansi);
+    // A value that fits keeps the file ANSI.
+    WriteFolderSetting(ini.c_str(), L"InfoTip", L"Caf\u00E9");
+    EXPECT_NE(ReadBytes(ini).substr(0, 2), std::string("\xFF\xFE", 2));
+    // A section name that does not fit converts it.
+    EXPECT_TRUE(WriteProfileValue(ini.c_str(), japanese.c_str(), L"InfoTip", L"x"));
+    EXPECT_EQ(ReadBytes(ini).substr(0, 2), std::string("\xFF\xFE", 2));
+    EXPECT_EQ(ReadProfile(ini, japanese.c_str(), L"InfoTip"), L"x");
+    EXPECT_EQ(ReadProfile(ini, kSection, L"InfoTip"), L"Caf\u00E9");
+    EXPECT_EQ(ReadProfile(ini, kSection, L"IconIndex"), L"7");
+}
+
+TEST(ProfileEncoding, ReadsKnowWhetherTheValueFit)
+{
+    TempDir dir;
+    std::wstring ini = IniPath(dir);
+    const std::wstring fits(259, L'f');
+    const std::wstring longer(260, L'g');
+    ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nA=" + fits + L"\r\nB=" + longer + L"\r\n"));
+    WCHAR value[MAX_PATH];
+    EXPECT_TRUE(ReadFolderSetting(ini.c_str(), L"A", L"", value, ARRAYSIZE(value)));
+    EXPECT_EQ(std::wstring(value), fits);
+    EXPECT_FALSE(ReadFolderSetting(ini.c_str(), L"B", L"", value, ARRAYSIZE(value)));
+    EXPECT_EQ(std::wstring(value), longer.substr(0, 259));
+    EXPECT_TRUE(ReadFolderSetting(ini.c_str(), L"C", L"dflt", value, ARRAYSIZE(value)));
+    EXPECT_STREQ(value, L"dflt");
+
+    // Writing back the cut text keeps the longer value; any other text,
+    // or none, replaces it.
+    WriteFolderSetting(ini.c_str(), L"B", longer.substr(0, 259).c_str());
+    EXPECT_EQ(ReadProfile(ini, kSection, L"B"), longer);
+    WriteFolderSetting(ini.c_str(), L"B", L"short");
+    EXPECT_EQ(ReadProfile(ini, kSection, L"B"), L"short");
+}
+
+TEST(FolderIconResource, IsSplitAtTheLastComma)
+{
+    const std::wstring folder = L"D:\\Photos";
+    const struct {
+        const wchar_t* stored;
+        IconResourceState state;
+        const wchar_t* working;
+        int index;
+    } cases[] = {
+        {L"C:\\Windows\\system32\\imageres.dll,-3", IconResourceParsed, L"C:\\Windows\\system32\\imageres.dll", -3},
+        {L"%SystemRoot%\\system32\\imageres.dll,-112", IconResourceParsed, L"%SystemRoot%\\system32\\imageres.dll",
+         -112},
+        {L"icon.ico", IconResourceParsed, L"D:\\Photos\\icon.ico", 0},
+        {L"C:\\a,b\\x.dll, +7 ", IconResourceParsed, L"C:\\a,b\\x.dll", 7},
+        {L"C:\\x.dll,4294967295", IconResourceParsed, L"C:\\x.dll", -1},
+        {L"C:\\x.dll,-2147483648", IconResourceParsed, L"C:\\x.dll", INT_MIN},
+        {L"", IconResourceAbsent, L"", 0},
+        {L"C:\\x.dll,abc", IconResourceKept, L"", 0},
+        {L"C:\\x.dll,", IconResourceKept, L"", 0},
+        {L"C:\\x.dll,3x", IconResourceKept, L"", 0},
+        {L",3", IconResourceKept, L"", 0},
+        {L"C:\\x.dll,4294967296", IconResourceKept, L"", 0},
+        {L"C:\\My,Icons\\a.ico", IconResourceKept, L"", 0},
+    };
+    TempDir dir;
+    std::wstring ini = IniPath(dir);
+    for (const auto& c : cases) {
+        ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nIconResource=" + std::wstring(c.stored) + L"\r\n"));
+        WCHAR working[MAX_PATH] = L"?";
+        int index = 99;
+        EXPECT_EQ(ReadIconResource(ini.c_str(), folder.c_str(), working, &index), c.state)
+            << testing::PrintToString(std::wstring(c.stored));
+        EXPECT_STREQ(working, c.working);
+        EXPECT_EQ(index, c.index);
+    }
+    // Too long to read whole, or to join to the folder: kept.
+    for (const std::wstring& stored : {L"C:\\" + std::wstring(300, L'x') + L".dll,1",
+                                       std::wstring(250, L'r') + L".dll,1"}) {
+        ASSERT_TRUE(WriteUnicodeFile(ini, L"[.ShellClassInfo]\r\nIconResource=" + stored + L"\r\n"));
+        WCHAR working[MAX_PATH];
+        int index = 0;
+        EXPECT_EQ(ReadIconResource(ini.c_str(), folder.c_str(), working, &index), IconResourceKept);
+    }
+
+    WCHAR text[MAX_PATH + 16];
+    EXPECT_TRUE(FormatIconResource(L"C:\\x.dll", -3, text, ARRAYSIZE(text)));
+    EXPECT_STREQ(text, L"C:\\x.dll,-3");
+    EXPECT_FALSE(FormatIconResource(L"C:\\x.dll", -3, text, 8));
+    EXPECT_STREQ(text, L"");
+}
+
+}  // namespace encoding
 
 }  // namespace

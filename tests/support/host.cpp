@@ -184,9 +184,40 @@ std::string ReadBytes(const std::wstring& path)
 
 bool WriteUnicodeFile(const std::wstring& path, const std::wstring& text)
 {
-    std::string bytes("\xFF\xFE", 2);
+    return WriteBytes(path, UnicodeBytes(text));
+}
+
+std::string UnicodeBytes(const std::wstring& text, bool withMark)
+{
+    std::string bytes = withMark ? std::string("\xFF\xFE", 2) : std::string();
     bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
-    return WriteBytes(path, bytes);
+    return bytes;
+}
+
+std::wstring ReadUnicodeFile(const std::wstring& path)
+{
+    std::string bytes = ReadBytes(path);
+    if (bytes.size() < 2 || bytes.compare(0, 2, "\xFF\xFE", 2) != 0)
+        return std::wstring();
+    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / sizeof(wchar_t));
+}
+
+std::vector<std::wstring> TextLines(const std::wstring& text)
+{
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(L'\n', start);
+        if (end == std::wstring::npos)
+            end = text.size();
+        std::wstring line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == L'\r')
+            line.pop_back();
+        if (!line.empty())
+            lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
 }
 
 bool FileExists(const std::wstring& path)

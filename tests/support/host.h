@@ -76,6 +76,14 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 // Writes text as UTF-16LE with its byte-order mark.
 bool WriteUnicodeFile(const std::wstring& path, const std::wstring& text);
+// Text as the bytes of such a file: the mark, then UTF-16LE (no mark when
+// withMark is false).
+std::string UnicodeBytes(const std::wstring& text, bool withMark = true);
+// The text of a UTF-16LE file after its byte-order mark; empty when the
+// file does not begin with one.
+std::wstring ReadUnicodeFile(const std::wstring& path);
+// The non-empty lines of a text, without their line breaks.
+std::vector<std::wstring> TextLines(const std::wstring& text);
 bool FileExists(const std::wstring& path);
 // Creates (or empties) a file.
 bool Touch(const std::wstring& path);
