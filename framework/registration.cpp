@@ -231,8 +231,8 @@ HRESULT RegisterIn(Scope scope)
 
 HRESULT UnregisterIn(Scope scope)
 {
-    // Settings elsewhere that name the class go first, while the class still
-    // serves them.
+    // Settings outside the class's own keys that name the class: once the
+    // class is gone they would send Explorer to a class that does not exist.
     if (ThisDeliverable.dropClassReferences)
         ThisDeliverable.dropClassReferences(ThisDeliverable.clsidString);
 
