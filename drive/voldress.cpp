@@ -13,6 +13,7 @@ const Deliverable ThisDeliverable = {
     L"Drive\\shellex\\PropertySheetHandlers",
     false,  // the root path keeps its backslash: the settings file name is appended to it
     E_OUTOFMEMORY,
+    nullptr,
 };
 
 bool ChoosePage(const PageContext&, PageChoice* choice)

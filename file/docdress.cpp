@@ -6,6 +6,7 @@
 #include "deliverable.h"
 #include "file_page.h"
 #include "resource.h"
+#include "type_handler.h"
 
 const Deliverable ThisDeliverable = {
     &CLSID_DocDress,
@@ -14,6 +15,7 @@ const Deliverable ThisDeliverable = {
     L"*\\shellex\\PropertySheetHandlers",
     false,
     E_FAIL,
+    SwitchOffTypeHandlers,  // the file types switched to the class
 };
 
 bool ChoosePage(const PageContext&, PageChoice* choice)

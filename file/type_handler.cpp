@@ -252,6 +252,26 @@ HRESULT SetTypeHandler(PCWSTR extension, PCWSTR handlerKeyName, PCWSTR value)
     return S_OK;
 }
 
+void SwitchOffTypeHandlers(PCWSTR clsidString)
+{
+    const PCWSTR kinds[] = {kInfoTipHandlerKey, kIconHandlerKey};
+    // Switching a handler off changes keys below a ProgID, never the list of
+    // keys being walked.
+    WCHAR name[256];  // the longest key name has 255 characters
+    for (DWORD index = 0;; ++index) {
+        DWORD length = ARRAYSIZE(name);
+        LONG result = RegEnumKeyExW(HKEY_CLASSES_ROOT, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (result == ERROR_NO_MORE_ITEMS)
+            break;
+        if (result != ERROR_SUCCESS || name[0] != L'.')
+            continue;
+        for (PCWSTR kind : kinds) {
+            if (QueryTypeHandler(name, kind, clsidString) == RegisteredHere)
+                SetTypeHandler(name, kind, nullptr);
+        }
+    }
+}
+
 bool CanWriteTypeKey(PCWSTR extension)
 {
     AutoRegKey key;

@@ -33,6 +33,11 @@ HandlerState QueryTypeHandler(PCWSTR extension, PCWSTR handlerKeyName, PCWSTR cl
 // when it names no ProgID whose key can be written.
 HRESULT SetTypeHandler(PCWSTR extension, PCWSTR handlerKeyName, PCWSTR value);
 
+// Switches off, for every file type that an extension key names, each
+// handler entry whose value is exactly clsidString, as the file page's
+// switch does; handlers of other classes stay. Failures are silent.
+void SwitchOffTypeHandlers(PCWSTR clsidString);
+
 // Whether the current user may change the extension's key (HKEY_CLASSES_ROOT
 // itself for no extension).
 bool CanWriteTypeKey(PCWSTR extension);

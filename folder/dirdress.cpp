@@ -15,6 +15,7 @@ const Deliverable ThisDeliverable = {
     L"Folder\\shellex\\PropertySheetHandlers",
     true,
     E_OUTOFMEMORY,
+    nullptr,
 };
 
 namespace {

@@ -13,6 +13,9 @@ struct Deliverable {
     PCWSTR handlerListKey;   // below HKEY_CLASSES_ROOT, opened (never created)
     bool trimTrailingBackslash;   // Initialize turns "C:\" into "C:"
     HRESULT pageCreationFailure;  // AddPages result when no page can be created
+    // Unregistration: removes the settings outside the class's own keys that
+    // name the class (given as its string form); null when there are none.
+    void (*dropClassReferences)(PCWSTR clsidString);
 };
 
 extern const Deliverable ThisDeliverable;

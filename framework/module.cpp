@@ -1,5 +1,6 @@
-// The COM server around the extension object: the four exports, the class
-// factory and the module count.
+// The COM server around the extension object: the class object and unload
+// exports, the class factory and the module count (the registration exports
+// are in registration.cpp).
 #include <windows.h>
 #include <new>
 

@@ -30,10 +30,12 @@ Deliverable Deliverable::Load(const wchar_t* fileName)
         reinterpret_cast<void*>(GetProcAddress(d.module, "DllRegisterServer")));
     d.unregisterServer = reinterpret_cast<decltype(d.unregisterServer)>(
         reinterpret_cast<void*>(GetProcAddress(d.module, "DllUnregisterServer")));
+    d.install = reinterpret_cast<decltype(d.install)>(reinterpret_cast<void*>(GetProcAddress(d.module, "DllInstall")));
     EXPECT_NE(d.getClassObject, nullptr);
     EXPECT_NE(d.canUnloadNow, nullptr);
     EXPECT_NE(d.registerServer, nullptr);
     EXPECT_NE(d.unregisterServer, nullptr);
+    EXPECT_NE(d.install, nullptr);
     return d;
 }
 
@@ -261,21 +263,26 @@ std::wstring ReadProfile(const std::wstring& file, const wchar_t* section, const
 // ---------------------------------------------------------------------------
 // Registry
 
-std::wstring ReadRegString(HKEY root, const std::wstring& key, const wchar_t* name, const wchar_t* missing)
+std::wstring ReadRegString(HKEY root, const std::wstring& key, const wchar_t* name, const wchar_t* missing,
+                           REGSAM view)
 {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS)
+        return missing;
     std::vector<WCHAR> buffer(4096);
     DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(WCHAR));
-    LONG result = RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
-                               nullptr, buffer.data(), &bytes);
+    LONG result = RegGetValueW(handle, nullptr, name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr,
+                               buffer.data(), &bytes);
+    RegCloseKey(handle);
     if (result != ERROR_SUCCESS)
         return missing;
     return buffer.data();
 }
 
-bool RegKeyExists(HKEY root, const std::wstring& key)
+bool RegKeyExists(HKEY root, const std::wstring& key, REGSAM view)
 {
     HKEY handle = nullptr;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS)
         return false;
     RegCloseKey(handle);
     return true;

@@ -13,13 +13,14 @@
 
 #include "screenshot.h"
 
-// The four exports of a loaded deliverable.
+// The five exports of a loaded deliverable.
 struct Deliverable {
     HMODULE module = nullptr;
     HRESULT(STDAPICALLTYPE* getClassObject)(REFCLSID, REFIID, void**) = nullptr;
     HRESULT(STDAPICALLTYPE* canUnloadNow)() = nullptr;
     HRESULT(STDAPICALLTYPE* registerServer)() = nullptr;
     HRESULT(STDAPICALLTYPE* unregisterServer)() = nullptr;
+    HRESULT(STDAPICALLTYPE* install)(BOOL, PCWSTR) = nullptr;
 
     // Loads the DLL from the test's own folder; fails the test when an
     // export is missing. The module stays loaded for the whole process.
@@ -97,9 +98,11 @@ std::wstring ReadProfile(const std::wstring& file, const wchar_t* section, const
                          const wchar_t* missing = L"<missing>");
 
 // Registry: the default or named string value of a key, `missing` when absent.
+// `view` (KEY_WOW64_32KEY or KEY_WOW64_64KEY) picks a registry view other
+// than the program's own.
 std::wstring ReadRegString(HKEY root, const std::wstring& key, const wchar_t* name,
-                           const wchar_t* missing = L"<missing>");
-bool RegKeyExists(HKEY root, const std::wstring& key);
+                           const wchar_t* missing = L"<missing>", REGSAM view = 0);
+bool RegKeyExists(HKEY root, const std::wstring& key, REGSAM view = 0);
 void SetRegString(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value);
 void DeleteRegTree(HKEY root, const std::wstring& key);
 
