@@ -734,8 +734,9 @@ protected:
             break;
         }
         Ok();
-        if (row.sameBytes)
+        if (row.sameBytes) {
             EXPECT_EQ(ReadBytes(ini), before);
+        }
         for (const auto& key : row.after) {
             std::wstring name = key.first;
             EXPECT_EQ(name == L"label" ? Label() : Entry(key.first), key.second) << testing::PrintToString(name);

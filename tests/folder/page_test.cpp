@@ -638,8 +638,9 @@ protected:
             }
             sheet.host.PressOk();
         }
-        if (row.sameBytes)
+        if (row.sameBytes) {
             EXPECT_EQ(ReadBytes(ini), row.before);
+        }
         for (const auto& key : row.after)
             EXPECT_EQ(Read(key.first), key.second) << testing::PrintToString(std::wstring(key.first));
     }
