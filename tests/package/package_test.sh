@@ -278,6 +278,15 @@ for case in "upgrade 0.9.0.0" "rebuild $version"; do
         fi
         check "a type switched on with DocDress stays on through the upgrade" \
             test "$(type_handlers dresskept_file | tr '\n' ' ')" = "$doc_clsid $doc_clsid "
+        # The product that replaced the older one is uninstalled like any
+        # other: its files go, and the type is switched off.
+        if uninstall "$package"; then
+            stop_prefix
+            registry_changes added > /dev/null
+            check "uninstalled afterwards: no file of the package left" installed_files_match
+            served=$(type_handlers dresskept_file | grep -c -i -F "$doc_clsid")
+            check "uninstalled afterwards: the type switched off ($served entries left)" test "$served" -eq 0
+        fi
     fi
 done
 
