@@ -145,8 +145,9 @@ def package_source(arch, version, dirs):
         f' Manufacturer="{MANUFACTURER}" Description="{PRODUCT_NAME} {version} ({arch})"'
         f' Comments="Shell extensions: folder, file and drive customization tabs."/>',
         '    <Media Id="1" Cabinet="dress.cab" EmbedCab="yes"/>',
-        # An older version is removed before this one is installed (one entry
-        # in Programs and Features); a newer one refuses the older package.
+        # An older version is removed once this one is installed (one entry
+        # in Programs and Features; see RemoveExistingProducts below); a newer
+        # one refuses the older package.
         f'    <MajorUpgrade DowngradeErrorMessage="A newer version of {PRODUCT_NAME} is already installed."/>',
         # Another build of the same version replaces the installed one too
         # (each build has its own product code), so there is never a second
@@ -170,8 +171,9 @@ def package_source(arch, version, dirs):
         '    <CustomAction Id="RepairWhenInstalled" Property="REINSTALL" Value="ALL"/>',
         # Removing DocDress runs its own unregistration first, while its
         # files and keys are still in place: it also switches off the file
-        # types whose icon or InfoTip handler names it. Not when an upgrade
-        # removes the older version, which keeps the types as they are.
+        # types whose icon or InfoTip handler names it. Only when the
+        # library's component is really going away (see the condition
+        # below): an upgrade or a repair keeps the types as they are.
         f'    <CustomAction Id="SetRegsvr32" Property="DRESS_REGSVR32" Value="[{system_folder}]regsvr32.exe"/>',
         '    <CustomAction Id="UnregisterDocDress" Property="DRESS_REGSVR32" ExeCommand=\'/s /u "[INSTALLDIR]DocDress.dll"\''
         ' Execute="deferred" Impersonate="no" Return="ignore"/>',
@@ -182,8 +184,21 @@ def package_source(arch, version, dirs):
         '      <Custom Action="SetInstallLocation" Sequence="1003"/>',
         '      <Custom Action="SetRegsvr32" Sequence="1002"/>',
         # After InstallInitialize (1500), before RemoveRegistryValues (2600).
+        # "$DocDress_<arch>=2": the installer is removing the component that
+        # holds the library (wixl reads "$$" as "$"). A component that
+        # another installed product also holds is never removed, and its
+        # action is left unset. UPGRADINGPRODUCTCODE, which Windows sets
+        # while an upgrade removes the older product, is a second guard:
+        # Wine's msiexec removes it with "REMOVE=ALL" alone.
         '      <Custom Action="UnregisterDocDress" Sequence="2550">'
-        "(!DocDress=3) AND (&amp;DocDress=2) AND NOT UPGRADINGPRODUCTCODE</Custom>",
+        f"$$DocDress_{arch}=2 AND NOT UPGRADINGPRODUCTCODE</Custom>",
+        # The older product is removed after this one's components are
+        # registered (InstallExecute runs the script so far). The component
+        # ids stay the same from version to version, so the components both
+        # products hold stay, with this version's files and keys, and the
+        # older product's removal leaves DocDress's file types alone.
+        '      <InstallExecute Sequence="6500"/>',
+        '      <RemoveExistingProducts Sequence="6550"/>',
         "    </InstallExecuteSequence>",
         '    <Directory Id="TARGETDIR" Name="SourceDir">',
     ]

@@ -9,8 +9,9 @@
 # Scenarios: install (files and registry in both views, the registry compared
 # with what regsvr32 writes for the same libraries in another prefix, the
 # Programs and Features entry); ADDLOCAL of one feature; upgrade from an
-# older version; uninstall; a file type switched on with DocDress is
-# switched off by the uninstall.
+# older version and from another build of the same version; repair;
+# uninstall; a file type switched on with DocDress is switched off by the
+# uninstall, and stays on through upgrades and repairs.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 arch=${1:?usage: package_test.sh x64|x86}
@@ -248,33 +249,69 @@ if install "$package" ADDLOCAL=DirDress; then
     fi
 fi
 
-# --- upgrade from an older version -----------------------------------------
-new_prefix upgrade
-older_version=0.9.0.0
-if "$root/scripts/package" --version "$older_version" --output "$work/older" "$arch" >/dev/null; then
-    older=$work/older/Dress-$older_version-$arch.msi
-    if install "$older" && switch_on_type .dresskept dresskept_file "$doc_clsid" && install "$package"; then
-        check "newer version's files in place" installed_files_match "${files[@]}"
+# --- upgrade from an older version, and from another build of this one ----
+# Each case: (scenario, version of the package installed first). The package
+# replaces the installed one; removing that one is part of the upgrade, not
+# an uninstall, so the types switched on with DocDress stay on.
+for case in "upgrade 0.9.0.0" "rebuild $version"; do
+    read -r name installed_version <<<"$case"
+    new_prefix "$name"
+    if ! "$root/scripts/package" --version "$installed_version" --output "$work/$name-package" "$arch" >/dev/null; then
+        fail "scripts/package --version $installed_version failed"
+        continue
+    fi
+    installed=$work/$name-package/Dress-$installed_version-$arch.msi
+    if install "$installed" && switch_on_type .dresskept dresskept_file "$doc_clsid" && install "$package"; then
+        check "files in place, identical to dist/" installed_files_match "${files[@]}"
         dress_wine reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall' /s $native_view 2>/dev/null |
             tr -d '\r' > "$work/arp"
         entries=$(grep -c 'DisplayName *REG_SZ *Quillon Dress$' "$work/arp")
         check "one Programs and Features entry after the upgrade (found $entries)" test "$entries" -eq 1
         check "the entry shows version $version" grep -q "DisplayVersion *REG_SZ *$version$" "$work/arp"
         stop_prefix
-        registry_changes added | without_bookkeeping | grep -v -i 'dresskept' > "$work/upgrade.ours"
-        if diff "$work/upgrade.ours" "$work/by-package" > "$work/diff"; then
+        registry_changes added | without_bookkeeping | grep -v -i 'dresskept' > "$work/$name.ours"
+        if diff "$work/$name.ours" "$work/by-package" > "$work/diff"; then
             pass "registry after the upgrade identical to a fresh install's"
         else
             fail "registry after the upgrade differs from a fresh install's"
             show "differences ('<' upgraded, '>' fresh install)" < "$work/diff"
         fi
-        # Removing the older version is part of the upgrade, not an
-        # uninstall: the types DocDress serves stay switched on.
         check "a type switched on with DocDress stays on through the upgrade" \
             test "$(type_handlers dresskept_file | tr '\n' ' ')" = "$doc_clsid $doc_clsid "
+        # The product that replaced the older one is uninstalled like any
+        # other: its files go, and the type is switched off.
+        if uninstall "$package"; then
+            stop_prefix
+            registry_changes added > /dev/null
+            check "uninstalled afterwards: no file of the package left" installed_files_match
+            served=$(type_handlers dresskept_file | grep -c -i -F "$doc_clsid")
+            check "uninstalled afterwards: the type switched off ($served entries left)" test "$served" -eq 0
+        fi
     fi
-else
-    scenario=upgrade; fail "scripts/package --version $older_version failed"
+done
+
+# --- repair: the installed package installed again ------------------------
+# What went missing comes back, and the types switched on with DocDress stay
+# on.
+new_prefix repair
+if install "$package" && switch_on_type .dresskept dresskept_file "$doc_clsid"; then
+    rm -f "$WINEPREFIX/drive_c/${folders[0]#*:}/Dress/DocDress.dll"
+    dress_wine reg delete "HKCR\\CLSID\\$doc_clsid\\InProcServer32" /f $native_view >/dev/null 2>&1
+    if [ -e "$WINEPREFIX/drive_c/${folders[0]#*:}/Dress/DocDress.dll" ]; then
+        fail "DocDress.dll could not be removed before the repair"
+    elif install "$package"; then
+        check "files in place, identical to dist/" installed_files_match "${files[@]}"
+        stop_prefix
+        registry_changes added | without_bookkeeping | grep -v -i 'dresskept' > "$work/repair.ours"
+        if diff "$work/repair.ours" "$work/by-package" > "$work/diff"; then
+            pass "registry after the repair identical to a fresh install's"
+        else
+            fail "registry after the repair differs from a fresh install's"
+            show "differences ('<' repaired, '>' fresh install)" < "$work/diff"
+        fi
+        check "a type switched on with DocDress stays on through the repair" \
+            test "$(type_handlers dresskept_file | tr '\n' ' ')" = "$doc_clsid $doc_clsid "
+    fi
 fi
 
 # --- uninstall ------------------------------------------------------------
