@@ -157,6 +157,12 @@ void ReadIconEntries(PCWSTR settingsPath, PCWSTR section, IconEntries* icon)
 {
     WCHAR entries[kSectionCapacity];
     DWORD length = GetPrivateProfileSectionW(section, entries, ARRAYSIZE(entries), settingsPath);
+    // A file that cannot be opened leaves the buffer as it was; the entries
+    // read end at the length returned.
+    if (length < ARRAYSIZE(entries) - 2) {
+        entries[length] = L'\0';
+        entries[length + 1] = L'\0';
+    }
     if (length < ARRAYSIZE(entries) - 2 &&
         CopySectionKey(entries, kIconFileKey, L"", icon->iconFile, ARRAYSIZE(icon->iconFile)) &&
         CopySectionKey(entries, kIconIndexKey, L"0", icon->indexText, ARRAYSIZE(icon->indexText)))
