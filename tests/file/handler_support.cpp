@@ -33,7 +33,37 @@ LPVOID WINAPI CountingCoTaskMemAlloc(SIZE_T size)
     return CoTaskMemAlloc(size);
 }
 
+ProfileReadSpy* activeReadSpy = nullptr;
+
+DWORD WINAPI CountingGetPrivateProfileSectionW(LPCWSTR section, LPWSTR buffer, DWORD size, LPCWSTR file)
+{
+    ++activeReadSpy->sectionReads;
+    return GetPrivateProfileSectionW(section, buffer, size, file);
+}
+
+DWORD WINAPI CountingGetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, LPWSTR buffer,
+                                              DWORD size, LPCWSTR file)
+{
+    ++activeReadSpy->keyReads;
+    return GetPrivateProfileStringW(section, key, defaultValue, buffer, size, file);
+}
+
 }  // namespace
+
+ProfileReadSpy::ProfileReadSpy(HMODULE dll)
+    : section_(dll, "kernel32.dll", "GetPrivateProfileSectionW",
+               reinterpret_cast<void*>(CountingGetPrivateProfileSectionW)),
+      key_(dll, "kernel32.dll", "GetPrivateProfileStringW", reinterpret_cast<void*>(CountingGetPrivateProfileStringW))
+{
+    activeReadSpy = this;
+    EXPECT_TRUE(section_.Installed()) << "the DLL does not import GetPrivateProfileSectionW";
+    EXPECT_TRUE(key_.Installed()) << "the DLL does not import GetPrivateProfileStringW";
+}
+
+ProfileReadSpy::~ProfileReadSpy()
+{
+    activeReadSpy = nullptr;
+}
 
 AllocatorSpy::AllocatorSpy(HMODULE dll)
     : shGetMalloc_(dll, "shell32.dll", "SHGetMalloc", reinterpret_cast<void*>(SpySHGetMalloc)),

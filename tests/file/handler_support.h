@@ -102,6 +102,23 @@ private:
     ImportPatch coTaskMemAlloc_;
 };
 
+// Counts the DLL's profile reads, a section at a time and a key at a time,
+// for the life of the object.
+class ProfileReadSpy {
+public:
+    explicit ProfileReadSpy(HMODULE dll);
+    ~ProfileReadSpy();
+    ProfileReadSpy(const ProfileReadSpy&) = delete;
+    ProfileReadSpy& operator=(const ProfileReadSpy&) = delete;
+
+    std::atomic<long> sectionReads{0};
+    std::atomic<long> keyReads{0};
+
+private:
+    ImportPatch section_;
+    ImportPatch key_;
+};
+
 // One handler object, made and loaded the way Explorer does it.
 class FileHandler {
 public:

@@ -269,6 +269,141 @@ TEST_F(Handlers, WithoutTheShellsAllocatorTheTaskAllocatorServes)
     EXPECT_EQ(spy.spy.allocations, 0);
 }
 
+// The icon the handler is to give for a file, worked out from the
+// platform's two key reads of its section: "IconFile" read with room for one
+// character more than a location may have (a value that fills it was cut,
+// and is refused), "IconIndex" as an unsigned 32-bit decimal that a "-"
+// negates, a relative file joined to the folder; without an "IconFile" the
+// type's own icon.
+FileHandler::Icon IconFromKeyReads(const std::wstring& ini, const std::wstring& section, const std::wstring& folder)
+{
+    WCHAR file[MAX_PATH + 1], index[256];
+    GetPrivateProfileStringW(section.c_str(), L"IconFile", L"", file, ARRAYSIZE(file), ini.c_str());
+    GetPrivateProfileStringW(section.c_str(), L"IconIndex", L"0", index, ARRAYSIZE(index), ini.c_str());
+    const FileHandler::Icon refused = {E_FAIL, L"", -777, 0xBAD};
+    std::wstring value = file;
+    if (value.empty())
+        return {S_OK, L"C:\\Icons\\set.dll", 3, 0};
+    if (value.size() >= MAX_PATH)
+        return refused;
+    bool standsAlone = (value.size() >= 3 && value[2] == L'\\') || value[0] == L'%';
+    std::wstring location = standsAlone ? value : folder + L"\\" + value;
+    if (location.size() >= MAX_PATH)
+        return refused;
+    return {S_OK, location, static_cast<int>(wcstoul(index, nullptr, 10)), static_cast<UINT>(GIL_DONTCACHE)};
+}
+
+TEST_F(Handlers, TheIconIsWhatTheKeyReadsGiveFromOneReadOfTheSection)
+{
+    // "[F]" stands for the file's own section. Sections the handler answers
+    // from their one read are marked; the others leave it in doubt of what
+    // the key reads would give (quotes, which they take off; a key without
+    // "="; a name whose case the platform folds; a section larger than the
+    // read), and may be read key by key.
+    const std::wstring longTip = L"InfoTip=" + std::wstring(1500, L'x') + L"\r\n";
+    const std::wstring icon259 = L"C:\\" + std::wstring(252, L'a') + L".ico";
+    const std::wstring icon260 = L"C:\\" + std::wstring(253, L'a') + L".ico";
+    ASSERT_EQ(icon259.size(), 259u);
+    ASSERT_EQ(icon260.size(), 260u);
+    struct Case {
+        const char* what;
+        std::wstring ini;
+        bool oneRead;
+    } cases[] = {
+        {"plain", L"[F]\r\nIconFile=C:\\Icons\\a.ico\r\nIconIndex=2\r\n", true},
+        {"spaces around =", L"[F]\r\n  IconFile  =  C:\\Icons\\b c.ico  \r\n\tIconIndex\t=\t5 \r\n", true},
+        {"duplicate keys", L"[F]\r\nIconFile=C:\\Icons\\first.ico\r\nIconIndex=1\r\nIconFile=C:\\Icons\\second.ico\r\nIconIndex=9\r\n",
+         true},
+        {"keys in another case", L"[F]\r\niconfile=C:\\Icons\\case.ico\r\nICONINDEX=4\r\n", true},
+        {"an empty value first", L"[F]\r\nIconFile=\r\nIconFile=C:\\Icons\\later.ico\r\nIconIndex=5\r\n", true},
+        {"an empty index", L"[F]\r\nIconFile=C:\\Icons\\x.ico\r\nIconIndex=\r\n", true},
+        {"only an index", L"[F]\r\nIconIndex=6\r\n", true},
+        {"a comment, a relative file", L"[F]\r\n;IconFile=C:\\Icons\\no.ico\r\nIconFile = icons\\in folder.ico\r\nIconIndex = -12\r\n",
+         true},
+        {"= in the values", L"[F]\r\nIconFile=C:\\Icons\\a=b.ico\r\nIconIndex=1=2\r\n", true},
+        {"names that only begin like the keys", L"[F]\r\nIconFileX=C:\\no.ico\r\nIconFil=C:\\no.ico\r\nIconIndexes=5\r\n",
+         true},
+        {"an empty section", L"[F]\r\n", true},
+        {"another file's section", L"[other]\r\nIconFile=C:\\Icons\\other.ico\r\n", true},
+        {"the section twice", L"[F]\r\nInfoTip=first\r\n[F]\r\nIconFile=C:\\Icons\\twice.ico\r\n", true},
+        {"a variable, an index past 2^31", L"[F]\r\nIconFile=%SystemRoot%\\system32\\shell32.dll\r\nIconIndex=4294967061\r\n",
+         true},
+        {"an index longer than its read", L"[F]\r\nIconFile=C:\\i.ico\r\nIconIndex=" + std::wstring(300, L'0') + L"7\r\n",
+         true},
+        {"an icon file of 259 characters", L"[F]\r\nIconFile=" + icon259 + L"\r\n", true},
+        {"an icon file of 260 characters", L"[F]\r\nIconFile=" + icon260 + L"\r\nIconIndex=1\r\n", true},
+        {"quotes", L"[F]\r\nIconFile=\"C:\\Icons\\quoted.ico\"\r\nIconIndex='7'\r\n", false},
+        {"empty quotes", L"[F]\r\nIconFile=\"\"\r\nIconIndex=3\r\n", false},
+        {"quotes that do not pair", L"[F]\r\nIconFile='C:\\Icons\\half.ico\"\r\nIconIndex=\"-3\"\r\n", false},
+        {"a lone quote", L"[F]\r\nIconFile=\"\r\n", false},
+        {"a key without =", L"[F]\r\nIconFile\r\nIconFile=C:\\Icons\\bare.ico\r\n", false},
+        {"a name beyond ASCII", L"[F]\r\n\u0130conFile=C:\\Icons\\dotted.ico\r\nIconIndex=2\r\n", false},
+        {"a section larger than the read", L"[F]\r\nIconFile=C:\\Icons\\big.ico\r\nIconIndex=8\r\n" + longTip, false},
+        {"260 characters in a large section", L"[F]\r\n" + longTip + L"IconFile=" + icon260 + L"\r\n", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // A folder of its own for each case: the platform's cached copy of
+        // a settings file rewritten within the same tick could be stale.
+        TempDir folder;
+        std::wstring caseFile = folder.Child(section);
+        ASSERT_TRUE(Touch(caseFile));
+        std::wstring text = c.ini;
+        for (size_t at = text.find(L"[F]"); at != std::wstring::npos; at = text.find(L"[F]", at))
+            text.replace(at, 3, L"[" + section + L"]");
+        std::wstring caseIni = folder.Child(L"Desktop.ini");
+        ASSERT_TRUE(WriteUnicodeFile(caseIni, text));
+
+        FileHandler handler(Dll(), caseFile);
+        FileHandler::Icon icon = {};
+        long sectionReads = 0, keyReads = 0;
+        {
+            ProfileReadSpy reads(Dll().module);
+            icon = handler.IconLocation();
+            sectionReads = reads.sectionReads;
+            keyReads = reads.keyReads;
+        }
+        FileHandler::Icon expected = IconFromKeyReads(caseIni, section, folder.Path());
+        EXPECT_EQ(icon.hr, expected.hr);
+        EXPECT_EQ(icon.location, expected.location);
+        EXPECT_EQ(icon.index, expected.index);
+        EXPECT_EQ(icon.flags, expected.flags);
+        if (c.oneRead) {
+            EXPECT_EQ(sectionReads, 1);
+            EXPECT_EQ(keyReads, 0);
+        }
+    }
+}
+
+TEST_F(Handlers, ATipCutByItsReadKeepsWholeCharacters)
+{
+    // A character beyond the Basic Multilingual Plane is a pair of UTF-16
+    // units; the read takes 259 units.
+    const std::wstring pair = L"\U0001F600";
+    ASSERT_EQ(pair.size(), 2u);
+    struct Case {
+        size_t letters;
+        std::wstring tip;
+    } cases[] = {
+        {257, std::wstring(257, L'a') + pair},  // 259 units: whole
+        {258, std::wstring(258, L'a')},         // the pair cut in two: it goes
+        {259, std::wstring(259, L'a')},         // the cut falls before the pair
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.letters);
+        // Written as the Unicode file the page makes: an ANSI file could not
+        // hold the pair.
+        TempDir folder;
+        std::wstring caseFile = folder.Child(section);
+        ASSERT_TRUE(Touch(caseFile));
+        ASSERT_TRUE(WriteUnicodeFile(folder.Child(L"Desktop.ini"), L"[" + section + L"]\r\nInfoTip=" +
+                                                                        std::wstring(c.letters, L'a') + pair +
+                                                                        L"\r\n"));
+        FileHandler handler(Dll(), caseFile);
+        EXPECT_EQ(handler.InfoTip(), c.tip + L"\r\n" + NameAndType(caseFile));
+    }
+}
+
 // Calls of the DLL's GetPrivateProfileStringW import.
 std::atomic<long> profileReads{0};
 DWORD WINAPI CountingGetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, LPWSTR buffer,
@@ -276,6 +411,11 @@ DWORD WINAPI CountingGetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCW
 {
     ++profileReads;
     return GetPrivateProfileStringW(section, key, defaultValue, buffer, size, file);
+}
+DWORD WINAPI CountingGetPrivateProfileSectionW(LPCWSTR section, LPWSTR buffer, DWORD size, LPCWSTR file)
+{
+    ++profileReads;
+    return GetPrivateProfileSectionW(section, buffer, size, file);
 }
 
 TEST_F(Handlers, WithoutAFullPathNothingIsReadAndEveryRequestFails)
@@ -291,6 +431,9 @@ TEST_F(Handlers, WithoutAFullPathNothingIsReadAndEveryRequestFails)
     ImportPatch reads(Dll().module, "kernel32.dll", "GetPrivateProfileStringW",
                       reinterpret_cast<void*>(CountingGetPrivateProfileStringW));
     ASSERT_TRUE(reads.Installed());
+    ImportPatch sectionReads(Dll().module, "kernel32.dll", "GetPrivateProfileSectionW",
+                             reinterpret_cast<void*>(CountingGetPrivateProfileSectionW));
+    ASSERT_TRUE(sectionReads.Installed());
 
     // Names of 260 and 259 characters, of the scratch type.
     std::wstring tooLong = dir.Child(std::wstring(MAX_PATH - dir.Path().size() - 1 - extension.size(), L'n') + extension);
