@@ -227,7 +227,11 @@ bool CollectItems(const Options& options, std::vector<Item>* items, std::wstring
             *message = Format(L"%ls: no such file, folder or drive", typed);
             return false;
         }
-        if (options.recursive && item.kind == KindFolder) {
+        if (options.recursive && item.kind != KindFolder) {
+            *message = Format(L"%ls: --recursive needs a folder", item.path);
+            return false;
+        }
+        if (options.recursive) {
             std::vector<std::wstring> folders;
             std::vector<std::wstring> skipped;
             CollectFolders(item.path, &folders, &skipped);

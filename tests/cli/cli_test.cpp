@@ -194,6 +194,12 @@ TEST(DressRecursive, SetsEveryFolderBelowAndDryRunWritesNothing)
     for (const std::wstring& folder : folders)
         EXPECT_TRUE(Contains(show.out, L"\"path\":\"" + Json(folder) + L"\"")) << show.out;
 
+    // A problem two levels down is found from the top.
+    SetFileAttributesW((folders[2] + L"\\Desktop.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
+    ProgramRun check = Dress(L"check " + Quote(folders[0]) + L" --recursive");
+    EXPECT_TRUE(Contains(check.out, folders[2] + L": " + folders[2] + L"\\Desktop.ini is not hidden and system"))
+        << check.out;
+
     ASSERT_EQ(0u, Dress(L"reset " + Quote(folders[0]) + L" --recursive --infotip").exitCode);
     for (const std::wstring& folder : folders)
         EXPECT_EQ(L"<missing>", ReadProfile(folder + L"\\Desktop.ini", kShellClassInfo, L"InfoTip")) << folder;
@@ -219,7 +225,8 @@ const BadInput kBadInputs[] = {
     {L"nothing to set", L"set {dir}", L"name at least one setting"},
     {L"bad switch value", L"type .txt --icons maybe", L"must be on or off"},
     // The second item is bad: the first is not written either.
-    {L"second path missing", L"show {dir} {dir}\\gone", L"no such file, folder or drive"},
+    {L"second path missing", L"reset {dir} {dir}\\gone", L"no such file, folder or drive"},
+    {L"file where a folder is needed", L"set {ico} --recursive --infotip x", L"--recursive needs a folder"},
 };
 
 TEST(DressBadInput, GivesItsMessageExitCodeTwoAndWritesNothing)
@@ -251,6 +258,29 @@ TEST(DressHelp, ForTheProgramAndEachCommand)
         EXPECT_TRUE(Contains(run.out, std::wstring(L"Usage: dress ") + command)) << run.out;
     }
     EXPECT_EQ(2u, Dress(L"").exitCode);
+}
+
+// An item whose settings file cannot take a write without loss fails on its
+// own (named, exit code 1, the file as it was); the other items are written.
+TEST(DressItemFailure, NamesTheItemAndWritesTheOthers)
+{
+    TempDir dir;
+    std::wstring good = dir.MakeDir(L"good");
+    std::wstring noMark = dir.MakeDir(L"nomark");
+    std::wstring bytes = L"[.ShellClassInfo]\r\nInfoTip=Kept\r\n";
+    ASSERT_TRUE(WriteUnicodeFile(good + L"\\Desktop.ini", bytes));
+    ASSERT_TRUE(WriteBytes(noMark + L"\\Desktop.ini", UnicodeBytes(bytes, false)));
+    std::wstring directory = dir.MakeDir(L"dironly\\Desktop.ini");
+
+    ProgramRun run = Dress(L"reset " + Quote(good) + L" " + Quote(noMark) + L" " + Quote(FolderOf(directory)) +
+                           L" --infotip");
+    EXPECT_EQ(1u, run.exitCode) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.err, noMark + L": " + noMark + L"\\Desktop.ini is UTF-16 without a byte-order mark"))
+        << run.err;
+    EXPECT_TRUE(Contains(run.err, FolderOf(directory) + L": ")) << run.err;
+    EXPECT_TRUE(Contains(run.out, good + L"\n")) << run.out;
+    EXPECT_EQ(UnicodeBytes(bytes, false), ReadBytes(noMark + L"\\Desktop.ini"));
+    EXPECT_EQ(L"<missing>", ReadProfile(good + L"\\Desktop.ini", kShellClassInfo, L"InfoTip"));
 }
 
 // One "check" finding made in a prepared folder: what the check says, and
