@@ -90,7 +90,9 @@ const WCHAR kCheckHelp[] =
     L"  --fix         mends what can be mended without losing anything (attributes,\n"
     L"                the byte-order mark, re-encoding an ANSI file as Unicode)\n"
     L"  --recursive   every folder below PATH too (links and junctions are not followed)\n"
-    L"  --dry-run     with --fix: says what would be mended and changes nothing\n";
+    L"  --dry-run     with --fix: says what would be mended and changes nothing\n"
+    L"\n"
+    L"Exit code 1 while problems are left, 0 when none are.\n";
 
 // One optional setting as typed on the command line.
 struct TextOption {
