@@ -283,6 +283,41 @@ TEST(DressItemFailure, NamesTheItemAndWritesTheOthers)
     EXPECT_EQ(L"<missing>", ReadProfile(good + L"\\Desktop.ini", kShellClassInfo, L"InfoTip"));
 }
 
+// On a console the text goes through WriteConsoleW: read back from the
+// console's screen buffer, characters outside every ANSI code page included.
+TEST(DressConsole, WritesUnicodeToTheConsole)
+{
+    TempDir dir;
+    ASSERT_EQ(0u, Dress(L"set " + Quote(dir.Path()) + L" --infotip " + Quote(kUnicodeTip)).exitCode);
+
+    FreeConsole();
+    ASSERT_TRUE(AllocConsole());
+    HANDLE screen = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, screen);
+    std::wstring command = L"\"" + ProgramFile(L"dress.exe") + L"\" show " + Quote(dir.Path());
+    STARTUPINFOW startup = {sizeof(startup)};
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &process));
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD exitCode = 99;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+
+    CONSOLE_SCREEN_BUFFER_INFO info = {};
+    ASSERT_TRUE(GetConsoleScreenBufferInfo(screen, &info));
+    DWORD cells = static_cast<DWORD>(info.dwSize.X) * static_cast<DWORD>(info.dwCursorPosition.Y + 1);
+    std::wstring text(cells, L' ');
+    DWORD read = 0;
+    ReadConsoleOutputCharacterW(screen, &text[0], cells, {0, 0}, &read);
+    CloseHandle(screen);
+    FreeConsole();
+    EXPECT_EQ(0u, exitCode);
+    EXPECT_TRUE(Contains(text, L"infoTip:     " + kUnicodeTip)) << text;
+}
+
 // One "check" finding made in a prepared folder: what the check says, and
 // whether --fix mends it (then `mended` holds afterwards).
 struct CheckCase {
