@@ -13,6 +13,7 @@
 #include "extension.h"
 #include "help_ids.h"
 #include "icon_chooser.h"
+#include "item_apply.h"
 #include "module.h"
 #include "resource.h"
 
@@ -23,7 +24,7 @@ const PageChrome DrivePageChrome = {IDB_BANNER, DrivePageHelpIds, kVolDressTopic
 // The shell hands the page a root path such as C:\ ; without one (no
 // selection, or something that is not a drive root) there is nothing the
 // stores could write without writing somewhere else.
-bool HasDrive(const PageContext& context)
+bool HasDrive(const DrivePageContext& context)
 {
     return IsDriveRoot(context.itemPath);
 }
@@ -41,7 +42,7 @@ void ExpandDriveIconFile(PCWSTR iconFile, PWSTR expanded)
 // "%SystemRoot%\system32\SHELL32.dll": they are shown expanded, and the
 // working value keeps them as chosen. The preview decides at apply whether
 // the icon is kept, so an icon that shows is an icon that stays.
-void UpdateDriveIconPreview(HWND page, PageContext& context)
+void UpdateDriveIconPreview(HWND page, DrivePageContext& context)
 {
     WCHAR expanded[MAX_PATH];
     ExpandDriveIconFile(context.driveIconFile, expanded);
@@ -51,7 +52,7 @@ void UpdateDriveIconPreview(HWND page, PageContext& context)
 // The disk icon's preview (WM_USER): the working path with its environment
 // variables expanded; after an apply the path is root-relative and is looked
 // up on the disk, not in the current directory.
-void UpdateDiskIconPreview(HWND page, PageContext& context)
+void UpdateDiskIconPreview(HWND page, DrivePageContext& context)
 {
     WCHAR resolved[MAX_PATH] = L"";
     ResolveDiskIconPath(context.itemPath, context.diskIconFile, resolved);
@@ -61,7 +62,7 @@ void UpdateDiskIconPreview(HWND page, PageContext& context)
 const std::initializer_list<int> kDriveControls = {IDC_DRIVE_LABEL, IDC_CHANGE_DRIVE_ICON, IDC_DEFAULT_DRIVE_ICON};
 const std::initializer_list<int> kDiskControls = {IDC_DISK_LABEL, IDC_CHANGE_DISK_ICON, IDC_DEFAULT_DISK_ICON};
 
-void OnInitDialog(HWND page, PageContext& context)
+void OnInitDialog(HWND page, DrivePageContext& context)
 {
     context.driveLabel[0] = L'\0';
     context.driveIconFile[0] = L'\0';
@@ -121,7 +122,7 @@ void OnInitDialog(HWND page, PageContext& context)
         EnableControls(page, kDiskControls, FALSE);
 }
 
-void ChooseDriveIcon(HWND page, PageContext& context)
+void ChooseDriveIcon(HWND page, DrivePageContext& context)
 {
     if (!ChooseIcon(page, context.driveIconFile, &context.driveIconIndex, &context.driveIconPreview,
                     IDC_DRIVE_ICON_PREVIEW))
@@ -135,7 +136,7 @@ void ChooseDriveIcon(HWND page, PageContext& context)
         UpdateDriveIconPreview(page, context);
 }
 
-void ChooseDiskIcon(HWND page, PageContext& context)
+void ChooseDiskIcon(HWND page, DrivePageContext& context)
 {
     if (!PickIcon(page, context.diskIconFile, &context.diskIconIndex))
         return;
@@ -144,7 +145,7 @@ void ChooseDiskIcon(HWND page, PageContext& context)
     MarkPageChanged(page);
 }
 
-void OnCommand(HWND page, PageContext& context, int id)
+void OnCommand(HWND page, DrivePageContext& context, int id)
 {
     if (!HasDrive(context))
         return;
@@ -199,31 +200,32 @@ PCWSTR TakeIcon(bool changed, bool stored, bool whole, HICON preview, PCWSTR ico
 // Both stores at every apply, whether or not anything changed, except for
 // what the page could not read whole and the person left alone. The labels
 // are taken from their edits here: typing does not mark the page changed.
-void OnApply(HWND page, PageContext& context)
+void OnApply(HWND page, DrivePageContext& context)
 {
     if (!HasDrive(context))
         return;
-    bool present = false;
+    DriveEdit edit = {};
     if (context.driveWritable) {
-        PCWSTR label = TakeLabel(page, IDC_DRIVE_LABEL, context.driveLabelWhole, context.driveLabel);
-        PCWSTR icon = TakeIcon(context.driveIconChanged, context.driveIconStored, context.driveIconWhole,
-                               context.driveIconPreview, context.driveIconFile, &present);
-        WriteDriveSettings(context.itemPath, label, icon, context.driveIconIndex, present);
+        edit.driveLabel = TakeLabel(page, IDC_DRIVE_LABEL, context.driveLabelWhole, context.driveLabel);
+        edit.driveIconFile = TakeIcon(context.driveIconChanged, context.driveIconStored, context.driveIconWhole,
+                                      context.driveIconPreview, context.driveIconFile, &edit.driveIconPresent);
+        edit.driveIconIndex = context.driveIconIndex;
     }
     if (context.diskWritable) {
-        PCWSTR label = TakeLabel(page, IDC_DISK_LABEL, context.diskLabelWhole, context.diskLabel);
-        bool keepIcon = !TakeIcon(context.diskIconChanged, context.diskIconStored, context.diskIconWhole,
-                                  context.diskIconPreview, context.diskIconFile, &present);
-        WriteDiskSettings(context.itemPath, label, keepIcon ? nullptr : context.diskIconFile, context.diskIconIndex,
-                          present);
+        edit.diskLabel = TakeLabel(page, IDC_DISK_LABEL, context.diskLabelWhole, context.diskLabel);
+        if (TakeIcon(context.diskIconChanged, context.diskIconStored, context.diskIconWhole,
+                     context.diskIconPreview, context.diskIconFile, &edit.diskIconPresent))
+            edit.diskIconFile = context.diskIconFile;
+        edit.diskIconIndex = context.diskIconIndex;
     }
+    ApplyDriveSettings(context.itemPath, edit);
 }
 
 }  // namespace
 
 INT_PTR CALLBACK DrivePageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    PageContext* context = GetPageContext(dialog, message, lParam);
+    DrivePageContext* context = GetPageContext(dialog, message, lParam);
     if (!context)
         return FALSE;
 

@@ -16,7 +16,7 @@ const Deliverable ThisDeliverable = {
     nullptr,
 };
 
-bool ChoosePage(const PageContext&, PageChoice* choice)
+bool ChoosePage(const DrivePageContext&, PageChoice* choice)
 {
     // Every drive gets the page; one without a usable root path shows it
     // disabled.

@@ -18,7 +18,7 @@ const Deliverable ThisDeliverable = {
     SwitchOffTypeHandlers,  // the file types switched to the class
 };
 
-bool ChoosePage(const PageContext&, PageChoice* choice)
+bool ChoosePage(const FilePageContext&, PageChoice* choice)
 {
     // Every file gets the page; one that cannot be customized shows it
     // disabled.

@@ -17,6 +17,7 @@
 #include "file_store.h"
 #include "help_ids.h"
 #include "icon_chooser.h"
+#include "item_apply.h"
 #include "module.h"
 #include "page_strings.h"
 #include "resource.h"
@@ -57,14 +58,14 @@ BOOL CALLBACK DisableChild(HWND child, LPARAM)
 
 // The page can only work on a file named by its full path; without one
 // there is no settings file and no file type.
-bool HasFile(const PageContext& context)
+bool HasFile(const FilePageContext& context)
 {
     return IsFullFilePath(context.itemPath);
 }
 
 // Whether the file's own icon, InfoTip and label can be kept: the profile
 // format cannot hold every file name.
-bool HasFileEntries(const PageContext& context)
+bool HasFileEntries(const FilePageContext& context)
 {
     return HasFile(context) && CanHoldFileEntries(context.itemPath);
 }
@@ -81,7 +82,7 @@ void ShowHandlerState(HWND dialog, HandlerState state, int switchId, void (*enab
     }
 }
 
-void ShowTypeIcon(HWND dialog, PageContext& context)
+void ShowTypeIcon(HWND dialog, FilePageContext& context)
 {
     WCHAR location[MAX_PATH];
     int index = 0;
@@ -95,7 +96,7 @@ void ShowTypeIcon(HWND dialog, PageContext& context)
     SendDlgItemMessageW(dialog, IDC_TYPE_ICON, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
 }
 
-void OnInitDialog(HWND dialog, PageContext& context)
+void OnInitDialog(HWND dialog, FilePageContext& context)
 {
     if (!HasFile(context)) {
         EnumChildWindows(dialog, DisableChild, 0);
@@ -148,7 +149,7 @@ void OnInitDialog(HWND dialog, PageContext& context)
     }
 }
 
-void OnCommand(HWND dialog, PageContext& context, WORD id)
+void OnCommand(HWND dialog, FilePageContext& context, WORD id)
 {
     if (!HasFileEntries(context))
         return;
@@ -173,59 +174,41 @@ void OnCommand(HWND dialog, PageContext& context, WORD id)
     }
 }
 
-// Switches a type's handler of one kind, if its switch may be used.
-void ApplySwitch(HWND dialog, int switchId, PCWSTR extension, PCWSTR handlerKeyName)
+// A handler switch as the apply takes it: untouched when it may not be used.
+TypeSwitch TakeSwitch(HWND dialog, int switchId)
 {
     if (!IsControlEnabled(dialog, switchId))
-        return;
-    bool on = IsDlgButtonChecked(dialog, switchId) == BST_CHECKED;
-    SetTypeHandler(extension, handlerKeyName, on ? DOCDRESS_CLSID_STRING : nullptr);
+        return SwitchUntouched;
+    return IsDlgButtonChecked(dialog, switchId) == BST_CHECKED ? SwitchOn : SwitchOff;
 }
 
-void WriteFileEntries(HWND dialog, PageContext& context)
-{
-    WCHAR settingsPath[MAX_PATH];
-    if (!GetFileSettingsPath(context.itemPath, settingsPath))
-        return;
-    DWORD savedAttributes = BeginDesktopIniUpdate(settingsPath);
-    WriteFileIcon(context.itemPath, context.iconFile, context.iconIndex, context.iconChanged);
-    if (TakeChangedInfoTip(dialog, context.infoTip, kInfoTipControls))
-        WriteFileSetting(context.itemPath, L"InfoTip", context.infoTip);
-    if (IsEditModified(dialog, IDC_LABEL_EDIT))
-        WriteFileLabel(context.itemPath, context.label);
-    EndFileSettingsUpdate(settingsPath, savedAttributes);
-}
-
-// Makes the shell show the change: the file's image in the system image
-// list, the file in the views that show it (renamed to itself, and updated,
-// on which today's Explorer refreshes its icon), and the type registrations.
-void RefreshShell(const PageContext& context)
-{
-    SHFILEINFOW info = {};
-    SHGetFileInfoW(context.itemPath, 0, &info, sizeof(info), SHGFI_SYSICONINDEX);
-    SHUpdateImageW(context.iconFile, context.iconIndex, GIL_DONTCACHE, info.iIcon);
-    SHChangeNotify(SHCNE_RENAMEITEM, SHCNF_PATHW | SHCNF_FLUSH, context.itemPath, context.itemPath);
-    SHChangeNotify(SHCNE_UPDATEITEM, SHCNF_PATHW, context.itemPath, nullptr);
-    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST | SHCNF_FLUSH, nullptr, nullptr);
-}
-
-void OnApply(HWND dialog, PageContext& context)
+// The switches, the file's own entries (when its name can hold them) and
+// the shell's refresh, as one store operation.
+void OnApply(HWND dialog, FilePageContext& context)
 {
     if (!HasFile(context))
         return;
-    PCWSTR extension = GetFileExtension(context.itemPath);
-    ApplySwitch(dialog, IDC_ENABLE_INFOTIPS, extension, kInfoTipHandlerKey);
-    ApplySwitch(dialog, IDC_ENABLE_ICONS, extension, kIconHandlerKey);
-    if (HasFileEntries(context))
-        WriteFileEntries(dialog, context);
-    RefreshShell(context);
+    FileEdit edit = {};
+    edit.infoTips = TakeSwitch(dialog, IDC_ENABLE_INFOTIPS);
+    edit.icons = TakeSwitch(dialog, IDC_ENABLE_ICONS);
+    edit.icon = IconUntouched;
+    edit.iconFile = context.iconFile;
+    edit.iconIndex = context.iconIndex;
+    if (HasFileEntries(context)) {
+        edit.icon = context.iconChanged ? IconChanged : IconWrittenBack;
+        if (TakeChangedInfoTip(dialog, context.infoTip, kInfoTipControls))
+            edit.infoTip = context.infoTip;
+        if (IsEditModified(dialog, IDC_LABEL_EDIT))
+            edit.label = context.label;
+    }
+    ApplyFileSettings(context.itemPath, edit);
 }
 
 }  // namespace
 
 INT_PTR CALLBACK FilePageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    PageContext* context = GetPageContext(dialog, message, lParam);
+    FilePageContext* context = GetPageContext(dialog, message, lParam);
     if (!context)
         return FALSE;
     if (HandleChromeMessage(dialog, message, wParam, lParam, kFilePageChrome))

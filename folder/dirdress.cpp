@@ -36,7 +36,7 @@ bool IsInNetworkShortcuts(PCWSTR folderPath)
 
 }  // namespace
 
-bool ChoosePage(const PageContext& context, PageChoice* choice)
+bool ChoosePage(const FolderPageContext& context, PageChoice* choice)
 {
     // Drive roots ("C:") and an empty selection get no page; drives belong
     // to VolDress.

@@ -12,6 +12,7 @@
 #include "extension.h"
 #include "help_ids.h"
 #include "icon_chooser.h"
+#include "item_apply.h"
 #include "page_strings.h"
 #include "resource.h"
 
@@ -23,7 +24,7 @@ const InfoTipControls kInfoTipControls = {IDC_INFOTIP_EDIT, IDC_INFOTIP_RESOURCE
 const WCHAR kInfoTipKey[] = L"InfoTip";
 const WCHAR kLabelKey[] = L"LocalizedResourceName";
 
-void OnInitDialog(HWND dialog, PageContext* context)
+void OnInitDialog(HWND dialog, FolderPageContext* context)
 {
     WCHAR settingsPath[MAX_PATH];
     GetDesktopIniPath(context->itemPath, settingsPath);
@@ -44,7 +45,7 @@ void OnInitDialog(HWND dialog, PageContext* context)
         EnableControls(dialog, {IDC_INFOTIP_EDIT, IDC_CHANGE_ICON, IDC_DEFAULT_ICON, IDC_CHANGE_LABEL}, FALSE);
 }
 
-void OnCommand(HWND dialog, PageContext* context, int id)
+void OnCommand(HWND dialog, FolderPageContext* context, int id)
 {
     switch (id) {
     case IDC_CHANGE_ICON:
@@ -69,30 +70,27 @@ void OnCommand(HWND dialog, PageContext* context, int id)
     }
 }
 
-void OnApply(HWND dialog, PageContext* context)
+void OnApply(HWND dialog, FolderPageContext* context)
 {
-    WCHAR settingsPath[MAX_PATH];
-    GetDesktopIniPath(context->itemPath, settingsPath);
-    DWORD savedAttributes = BeginDesktopIniUpdate(settingsPath);
-
     // The icon keys are written at every apply, except stored values the
     // page could not read whole while the icon is unchanged; the page keeps
     // the stored form of the icon file from now on.
-    WriteFolderIcon(settingsPath, context->itemPath, context->iconFile, context->iconIndex, context->iconChanged);
-
+    FolderEdit edit = {};
+    edit.icon = context->iconChanged ? IconChanged : IconWrittenBack;
+    edit.iconFile = context->iconFile;
+    edit.iconIndex = context->iconIndex;
     if (TakeChangedInfoTip(dialog, context->infoTip, kInfoTipControls))
-        WriteFolderSetting(settingsPath, kInfoTipKey, context->infoTip);
+        edit.infoTip = context->infoTip;
     if (IsEditModified(dialog, IDC_LABEL_EDIT))
-        WriteFolderSetting(settingsPath, kLabelKey, context->label);
-
-    EndDesktopIniUpdate(settingsPath, savedAttributes, context->itemPath);
+        edit.label = context->label;
+    ApplyFolderSettings(context->itemPath, edit);
 }
 
 }  // namespace
 
 INT_PTR CALLBACK FolderPageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    PageContext* context = GetPageContext(dialog, message, lParam);
+    FolderPageContext* context = GetPageContext(dialog, message, lParam);
     if (!context)
         return FALSE;
 

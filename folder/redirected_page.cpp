@@ -12,6 +12,7 @@
 #include "desktop_ini.h"
 #include "extension.h"
 #include "help_ids.h"
+#include "item_apply.h"
 #include "page_strings.h"
 #include "resource.h"
 
@@ -21,7 +22,7 @@ const PageChrome kRedirectedPageChrome = {IDB_BANNER, RedirectedPageHelpIds, kDi
 
 const WCHAR kLabelKey[] = L"LocalizedResourceName";
 
-void OnInitDialog(HWND dialog, PageContext* context)
+void OnInitDialog(HWND dialog, FolderPageContext* context)
 {
     WCHAR settingsPath[MAX_PATH];
     GetDesktopIniPath(context->itemPath, settingsPath);
@@ -35,7 +36,7 @@ void OnInitDialog(HWND dialog, PageContext* context)
 }
 
 // The shortcut's own Properties dialog, independent of this page.
-void OpenTargetProperties(HWND dialog, PageContext* context)
+void OpenTargetProperties(HWND dialog, FolderPageContext* context)
 {
     WCHAR shortcut[MAX_PATH];
     // A cut path would open another file's Properties.
@@ -45,21 +46,20 @@ void OpenTargetProperties(HWND dialog, PageContext* context)
     ShellExecuteW(dialog, L"properties", shortcut, nullptr, context->itemPath, SW_SHOW);
 }
 
-void OnApply(HWND dialog, PageContext* context)
+void OnApply(HWND dialog, FolderPageContext* context)
 {
-    WCHAR settingsPath[MAX_PATH];
-    GetDesktopIniPath(context->itemPath, settingsPath);
-    DWORD savedAttributes = BeginDesktopIniUpdate(settingsPath);
+    FolderEdit edit = {};
+    edit.icon = IconUntouched;
     if (IsEditModified(dialog, IDC_LABEL_EDIT))
-        WriteFolderSetting(settingsPath, kLabelKey, context->label);
-    EndDesktopIniUpdate(settingsPath, savedAttributes, context->itemPath);
+        edit.label = context->label;
+    ApplyFolderSettings(context->itemPath, edit);
 }
 
 }  // namespace
 
 INT_PTR CALLBACK RedirectedPageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    PageContext* context = GetPageContext(dialog, message, lParam);
+    FolderPageContext* context = GetPageContext(dialog, message, lParam);
     if (!context)
         return FALSE;
 

@@ -12,6 +12,7 @@
 #include "chrome.h"
 #include "handle.h"
 #include "help_ids.h"
+#include "indirect_string.h"
 #include "module.h"
 #include "picker_ids.h"
 
@@ -37,68 +38,6 @@ struct PickerState {
     size_t capacity;              // its size in characters
     WCHAR modulePath[MAX_PATH];   // module the list shows, as typed (unexpanded)
 };
-
-// An indirect string taken apart.
-struct IndirectParts {
-    WCHAR modulePath[MAX_PATH];
-    UINT identifier;
-    bool hasIdentifier;   // the number names a 16-bit string identifier
-};
-
-// A signed decimal as the stored form is read: leading white space, one
-// sign, digits up to the first non-digit. Magnitudes past the identifier
-// range stop growing; such a number names no string anyway.
-long long ReadSignedDecimal(PCWSTR text)
-{
-    while (*text == L' ' || (*text >= L'\t' && *text <= L'\r'))
-        ++text;
-    bool negative = false;
-    if (*text == L'+' || *text == L'-') {
-        negative = *text == L'-';
-        ++text;
-    }
-    long long value = 0;
-    for (; *text >= L'0' && *text <= L'9'; ++text) {
-        if (value <= 0xFFFF)
-            value = value * 10 + (*text - L'0');
-    }
-    return negative ? -value : value;
-}
-
-// "@path,-id": the first character is dropped without looking at it, the
-// rest is split at its last ','; the text before it is the module path and
-// the negated number after it the identifier (0 without a ','). False when
-// the text is empty or its module path does not fit MAX_PATH (a cut path
-// would name another file).
-bool SplitIndirectString(PCWSTR indirect, size_t maxLength, IndirectParts* parts)
-{
-    size_t length = 0;
-    if (!indirect || FAILED(StringCchLengthW(indirect, maxLength, &length)) || length == 0)
-        return false;
-    PCWSTR rest = indirect + 1;
-    size_t pathLength = length - 1;
-    PCWSTR comma = nullptr;
-    for (size_t i = pathLength; i > 0; --i) {
-        if (rest[i - 1] == L',') {
-            comma = rest + i - 1;
-            pathLength = i - 1;
-            break;
-        }
-    }
-    if (FAILED(StringCchCopyNW(parts->modulePath, MAX_PATH, rest, pathLength)))
-        return false;
-    long long identifier = comma ? -ReadSignedDecimal(comma + 1) : 0;
-    parts->hasIdentifier = identifier >= 0 && identifier <= 0xFFFF;
-    parts->identifier = parts->hasIdentifier ? static_cast<UINT>(identifier) : 0;
-    return true;
-}
-
-// Expands %variables% of a module path; false when the result does not fit.
-bool ExpandModulePath(PCWSTR path, PWSTR expanded)
-{
-    DWORD needed = ExpandEnvironmentStringsW(path, expanded, MAX_PATH);
-    return needed != 0 && needed <= MAX_PATH;
-}
 
 // The block number an RT_STRING resource name stands for: an integer name,
 // or a string name made of '#' and decimal digits. 0 for any other name.
@@ -347,20 +286,7 @@ int FindStringItem(HWND list, UINT identifier)
 
 void ResolveIndirectString(PCWSTR indirect, PWSTR text)
 {
-    if (!text)
-        return;
-    text[0] = L'\0';
-    IndirectParts parts;
-    if (!SplitIndirectString(indirect, STRSAFE_MAX_CCH, &parts) || !parts.hasIdentifier)
-        return;
-    WCHAR expanded[MAX_PATH];
-    if (!ExpandModulePath(parts.modulePath, expanded))
-        return;
-    AutoLibrary module(LoadStringModuleInContext(expanded));
-    if (!module)
-        return;
-    if (LoadStringW(module.Get(), parts.identifier, text, MAX_PATH) <= 0)
-        text[0] = L'\0';
+    ResolveIndirectString(indirect, text, LoadStringModuleInContext);
 }
 
 void ShowIndirectString(HWND control, PCWSTR indirect)

@@ -18,7 +18,9 @@ each in the registry view of the library's architecture.
 
 The x64 package carries the x64 libraries and their help file in the 64-bit
 Program Files folder and the x86 ones in the 32-bit folder; the x86 package
-carries the x86 libraries only. One feature per library.
+carries the x86 libraries only. One feature per library; dress.exe of the
+package's architecture lies in its install folder and comes with every
+feature, like the help file.
 """
 
 import argparse
@@ -37,6 +39,7 @@ LIBRARIES = [  # (name, source of its Deliverable constant, feature description)
     ("VolDress", "drive/voldress.cpp", 'The "Customize" tab of drives: icon and label.'),
 ]
 HELP_FILE = "QLNHELP.chm"
+PROGRAM_FILE = "dress.exe"
 APPROVED_KEY = r"SOFTWARE\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved"
 
 # Fixed for the life of the product: packages of one architecture upgrade
@@ -114,6 +117,16 @@ def help_component(arch, source_dir):
     return [
         f'<Component Id="{cid}" Guid="{component_guid(arch, "Help")}" Win64="{"yes" if arch == "x64" else "no"}">',
         f'  <File Id="{cid}" Name="{HELP_FILE}" Source={quoteattr(os.path.join(source_dir, HELP_FILE))} KeyPath="yes"/>',
+        "</Component>",
+    ]
+
+
+def program_component(arch, source_dir):
+    """dress.exe of the package's own architecture, in its install folder."""
+    cid = f"Program_{arch}"
+    return [
+        f'<Component Id="{cid}" Guid="{component_guid(arch, "Program")}" Win64="{"yes" if arch == "x64" else "no"}">',
+        f'  <File Id="{cid}" Name="{PROGRAM_FILE}" Source={quoteattr(os.path.join(source_dir, PROGRAM_FILE))} KeyPath="yes"/>',
         "</Component>",
     ]
 
@@ -204,6 +217,8 @@ def package_source(arch, version, dirs):
     ]
     for directory_id, parent, folder_arch in folders:
         body = help_component(folder_arch, dirs[folder_arch])
+        if folder_arch == arch:
+            body += program_component(folder_arch, dirs[folder_arch])
         for lib in libraries:
             body += library_component(lib, folder_arch, dirs[folder_arch])
         out += [f'      <Directory Id="{parent}">', f'        <Directory Id="{directory_id}" Name="Dress">']
@@ -215,6 +230,8 @@ def package_source(arch, version, dirs):
         for _, _, folder_arch in folders:
             out.append(f'      <ComponentRef Id="{lib["name"]}_{folder_arch}"/>')
             out.append(f'      <ComponentRef Id="Help_{folder_arch}"/>')
+        # The command-line program comes with whichever libraries are chosen.
+        out.append(f'      <ComponentRef Id="Program_{arch}"/>')
         out.append("    </Feature>")
     out += ["  </Product>", "</Wix>", ""]
     return "\n".join(out)

@@ -201,6 +201,8 @@ view_filter() { if [ $compare_32 = yes ]; then cat; else grep -v 'wow6432node' |
 new_prefix install
 if install "$package"; then
     check "files in place, identical to dist/" installed_files_match "${files[@]}"
+    check "dress.exe of the package's architecture in its folder, identical to dist/" \
+        cmp -s "$root/dist/$arch/dress.exe" "$WINEPREFIX/drive_c/${folders[0]#*:}/Dress/dress.exe"
     dress_wine reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall' /s $native_view 2>/dev/null |
         tr -d '\r' > "$work/arp"
     stop_prefix

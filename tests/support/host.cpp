@@ -318,6 +318,61 @@ DWORD RunRegsvr32(const std::wstring& arguments)
     return code;
 }
 
+namespace {
+
+HANDLE CreateInheritableFile(const std::wstring& path)
+{
+    SECURITY_ATTRIBUTES security = {sizeof(security), nullptr, TRUE};
+    return CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &security,
+                       CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+}
+
+std::wstring FromUtf8(const std::string& bytes)
+{
+    if (bytes.empty())
+        return std::wstring();
+    int length = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], length);
+    return text;
+}
+
+}  // namespace
+
+ProgramRun RunProgram(const std::wstring& commandLine, DWORD timeoutMs)
+{
+    ProgramRun run;
+    TempDir outputs;
+    std::wstring outPath = outputs.Child(L"out.txt");
+    std::wstring errPath = outputs.Child(L"err.txt");
+    HANDLE out = CreateInheritableFile(outPath);
+    HANDLE err = CreateInheritableFile(errPath);
+    std::wstring command = commandLine;
+    STARTUPINFOW startup = {sizeof(startup)};
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nullptr;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                        &process)) {
+        run.exitCode = GetLastError() | 0x80000000u;
+    } else {
+        if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+            TerminateProcess(process.hProcess, 0xDEAD);
+            WaitForSingleObject(process.hProcess, 5000);
+        }
+        GetExitCodeProcess(process.hProcess, &run.exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    CloseHandle(out);
+    CloseHandle(err);
+    run.out = FromUtf8(ReadBytes(outPath));
+    run.err = FromUtf8(ReadBytes(errPath));
+    return run;
+}
+
 // ---------------------------------------------------------------------------
 // Messages and windows
 

@@ -142,6 +142,15 @@ private:
 // Runs regsvr32 with the arguments; its exit code.
 DWORD RunRegsvr32(const std::wstring& arguments);
 
+// A console program run to its end with its output and errors redirected
+// into files (so neither can block the other), both read back as UTF-8.
+struct ProgramRun {
+    DWORD exitCode = 0;
+    std::wstring out;
+    std::wstring err;
+};
+ProgramRun RunProgram(const std::wstring& commandLine, DWORD timeoutMs = 60000);
+
 // Dispatches pending messages of this thread, for up to `milliseconds`
 // or until idle after at least one pass.
 void PumpMessages(DWORD milliseconds = 50);

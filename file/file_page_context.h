@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-struct PageContext {
+struct FilePageContext {
     WCHAR itemPath[MAX_PATH];     // the selected file, as Initialize gave it
     WCHAR handlerFile[MAX_PATH];  // file named by IPersistFile::Load
     DWORD handlerMode;            // dwMode of that Load; kept, never used

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-struct PageContext {
+struct FolderPageContext {
     WCHAR itemPath[MAX_PATH];   // the folder, without trailing backslash
     HICON iconPreview;          // shown in control 1002, owned by the page
     WCHAR iconFile[MAX_PATH];   // working "IconFile" (absolute, or starting with %)

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-struct PageContext {
+struct DrivePageContext {
     WCHAR itemPath[MAX_PATH];       // the drive's root path: letter, colon and backslash
     WCHAR driveLabel[MAX_PATH];     // working drive-letter label (edit 1000)
     HICON driveIconPreview;         // shown in control 1002, owned by the page
