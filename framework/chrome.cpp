@@ -6,6 +6,7 @@
 
 #include "handle.h"
 #include "module.h"
+#include "registry_text.h"
 
 namespace {
 
@@ -46,15 +47,11 @@ bool ReadHtmlHelpLibraryPath(PWSTR path, DWORD capacity)
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, kHtmlHelpServerKey, 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS)
         return false;
     WCHAR value[MAX_PATH];
-    DWORD type = 0;
-    // Room for a terminator: a stored string need not carry one.
-    DWORD bytes = sizeof(value) - sizeof(WCHAR);
-    if (RegQueryValueExW(key.Get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes) !=
-        ERROR_SUCCESS)
+    // A stored string need not carry a terminator: the read adds one.
+    RegistryText read = ReadRegistryText(key.Get(), nullptr, value, ARRAYSIZE(value));
+    DWORD type = read.type;
+    if (read.status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
         return false;
-    if (type != REG_SZ && type != REG_EXPAND_SZ)
-        return false;
-    value[bytes / sizeof(WCHAR)] = L'\0';
     if (value[0] == L'\0')
         return false;
     if (type == REG_EXPAND_SZ) {

@@ -10,6 +10,7 @@
 #include "deliverable.h"
 #include "handle.h"
 #include "module.h"
+#include "registry_text.h"
 
 namespace {
 
@@ -131,8 +132,7 @@ LONG OpenEntryRoot(Scope scope, Place place, bool create, AutoRegKey* root, HKEY
 
 bool SetStringValue(HKEY key, PCWSTR name, PCWSTR value)
 {
-    DWORD bytes = static_cast<DWORD>((lstrlenW(value) + 1) * sizeof(WCHAR));
-    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), bytes) == ERROR_SUCCESS;
+    return WriteRegistryString(key, name, value) == ERROR_SUCCESS;
 }
 
 bool CreateKey(HKEY base, PCWSTR name, AutoRegKey* key)

@@ -6,6 +6,7 @@
 #include "desktop_ini.h"
 #include "handle.h"
 #include "profile.h"
+#include "registry_text.h"
 
 namespace {
 
@@ -79,19 +80,18 @@ StoredText QueryDefaultText(HKEY letterKey, PCWSTR subkey, PWSTR text, size_t ca
 
     // Room for a terminator of our own after the longest value taken.
     WCHAR value[kLongestShownText + 1];
-    DWORD type = REG_NONE;
-    DWORD bytes = static_cast<DWORD>(kLongestShownText * sizeof(WCHAR));
-    LONG status = RegQueryValueExW(key.Get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes);
-    if (status == ERROR_FILE_NOT_FOUND) {
+    RegistryText read = ReadRegistryText(key.Get(), nullptr, value, ARRAYSIZE(value));
+    DWORD type = read.type;
+    DWORD bytes = read.bytes;
+    if (read.status == ERROR_FILE_NOT_FOUND) {
         stored.fits = stored.whole = true;
         return stored;
     }
-    if (status == ERROR_SUCCESS || status == ERROR_MORE_DATA)
+    if (read.status == ERROR_SUCCESS || read.status == ERROR_MORE_DATA)
         stored.bytes = bytes;
-    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+    if (read.status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
         return stored;
     size_t chars = bytes / sizeof(WCHAR);
-    value[chars] = L'\0';
     size_t length = wcslen(value);
     stored.fits = length < capacity;
     // Exactly one terminator, at the end: what SetDefaultString writes.
@@ -106,10 +106,7 @@ void SetDefaultString(HKEY letterKey, PCWSTR subkey, PCWSTR value)
     if (RegCreateKeyExW(letterKey, subkey, 0, nullptr, 0, KEY_SET_VALUE | kView, nullptr, key.Receive(), nullptr) !=
         ERROR_SUCCESS)
         return;
-    size_t length = 0;
-    StringCchLengthW(value, STRSAFE_MAX_CCH, &length);
-    RegSetValueExW(key.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                   static_cast<DWORD>((length + 1) * sizeof(WCHAR)));
+    WriteRegistryString(key.Get(), nullptr, value);
 }
 
 // AutoRun.inf as something the profile functions may update: missing, or a

@@ -3,6 +3,7 @@
 #include <strsafe.h>
 
 #include "handle.h"
+#include "registry_text.h"
 
 const WCHAR kInfoTipHandlerKey[] = L"{00021500-0000-0000-C000-000000000046}";
 const WCHAR kIconHandlerKey[] = L"IconHandler";
@@ -40,10 +41,7 @@ LONG ReadDefaultString(HKEY root, PCWSTR subkey, PWSTR buffer, DWORD capacity)
 // Sets the key's default value to a REG_SZ of the text and its terminator.
 void SetDefaultString(HKEY key, PCWSTR value)
 {
-    size_t length = 0;
-    StringCchLengthW(value, STRSAFE_MAX_CCH, &length);
-    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                   static_cast<DWORD>((length + 1) * sizeof(WCHAR)));
+    WriteRegistryString(key, nullptr, value);
 }
 
 // The ProgID that the extension's key names, or false when there is none: no
@@ -218,16 +216,13 @@ HRESULT SetTypeHandler(PCWSTR extension, PCWSTR handlerKeyName, PCWSTR value)
         RegCreateKeyExW(HKEY_CLASSES_ROOT, progId, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
                         progIdKey.Receive(), nullptr);
     } else {
-        DWORD type = 0;
-        DWORD bytes = sizeof(progId);
-        LONG result = RegQueryValueExW(extensionKey.Get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(progId),
-                                       &bytes);
-        DWORD chars = bytes / sizeof(WCHAR);
-        if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ) ||
-            (chars >= ARRAYSIZE(progId) && progId[ARRAYSIZE(progId) - 1] != L'\0'))
-            progId[0] = L'\0';
-        else if (chars < ARRAYSIZE(progId))
-            progId[chars] = L'\0';
+        // One character more than the ProgID holds: a stored value that
+        // fills it only with its own terminator still fits.
+        WCHAR stored[ARRAYSIZE(progId) + 1];
+        RegistryText read = ReadRegistryText(extensionKey.Get(), nullptr, stored, ARRAYSIZE(stored));
+        progId[0] = L'\0';
+        if (read.status == ERROR_SUCCESS && lstrlenW(stored) < static_cast<int>(ARRAYSIZE(progId)))
+            StringCchCopyW(progId, ARRAYSIZE(progId), stored);
         // Without a ProgID there is no type key to write below; opening ""
         // would give HKEY_CLASSES_ROOT itself.
         if (progId[0] != L'\0')
