@@ -506,40 +506,4 @@ TEST_F(StoreTest, AutoRunThatCannotBeUpdatedWithoutLossIsLeftAlone)
     }
 }
 
-TEST_F(StoreTest, Utf16WithoutByteOrderMarkIsToldFromEveryOtherFile)
-{
-    auto utf16le = [](const std::wstring& text) {
-        return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
-    };
-    std::string utf16be;
-    for (char c : std::string("[autorun]\r\n")) {
-        utf16be += '\0';
-        utf16be += c;
-    }
-    struct Case {
-        const char* what;
-        std::string bytes;
-        bool expected;
-    } cases[] = {
-        {"UTF-16LE without mark", utf16le(L"[autorun]\r\nlabel=x\r\n"), true},
-        {"UTF-16LE starting with a line feed", utf16le(L"\n[autorun]\r\n"), true},
-        {"UTF-16BE without mark", utf16be, true},
-        {"UTF-16LE with mark", "\xFF\xFE" + utf16le(L"[autorun]\r\n"), false},
-        {"UTF-16BE with mark", "\xFE\xFF" + utf16be, false},
-        {"UTF-8 with mark", "\xEF\xBB\xBF[autorun]\r\n", false},
-        {"ANSI", "[autorun]\r\nlabel=x\r\n", false},
-        {"ANSI with a NUL after its first line", std::string("[autorun]\r\nla\0bel=x\r\n", 20), false},
-        {"empty", "", false},
-    };
-    std::wstring file = drive.Path(L"probe.ini");
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        ASSERT_TRUE(WriteBytes(file, c.bytes));
-        EXPECT_EQ(IsUtf16WithoutBom(file.c_str()), c.expected);
-    }
-    EXPECT_FALSE(IsUtf16WithoutBom(drive.Path(L"missing.ini").c_str()));
-    CreateDirectoryW(drive.Path(L"folder.ini").c_str(), nullptr);
-    EXPECT_FALSE(IsUtf16WithoutBom(drive.Path(L"folder.ini").c_str()));
-}
-
 }  // namespace

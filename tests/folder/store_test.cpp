@@ -494,6 +494,9 @@ TEST(ProfileEncoding, FilesAreTakenAsTheProfileFunctionsTakeThem)
         {"UTF-16LE with mark", UnicodeBytes(text), false, ProfileUnicode},
         {"UTF-16LE without mark", UnicodeBytes(text, false), true, ProfileUtf16NoBom},
         {"UTF-16BE without mark", std::string("\0[\0.\0S", 6), true, ProfileUtf16NoBom},
+        // A bare line feed first: its high byte follows it.
+        {"UTF-16LE starting with a line feed", UnicodeBytes(L"\n" + text, false), true, ProfileUtf16NoBom},
+        {"UTF-16BE with mark", std::string("\xFE\xFF\0[\0a", 6), false, ProfileUnicode},
         {"UTF-8 with mark", "\xEF\xBB\xBF[a]\r\nb=\xC3\xA9\r\n", false, ProfileUnicode},
         {"ASCII", "[.ShellClassInfo]\r\nInfoTip=x\r\n", false, ProfileAnsi},
         {"Latin-1", "[a]\r\nb=Caf\xE9\r\n", false, ProfileAnsi},
@@ -540,6 +543,10 @@ TEST(ProfileEncoding, ConversionKeepsEveryLineAndTheOtherEncodings)
     std::wstring ini = IniPath(dir);
     const std::string ansi = "; comment\r\n\r\n[.ShellClassInfo]\r\n  IconIndex = 7 \r\n[Other]\r\nName=Caf\xE9\r\nx";
     ASSERT_TRUE(WriteBytes(ini, ansi));
+    // A deletion under a name ANSI cannot hold finds nothing to delete and
+    // converts nothing.
+    EXPECT_FALSE(WriteProfileValue(ini.c_str(), L"\u65E5\u672C\u8A9E", L"IconIndex", nullptr));
+    EXPECT_EQ(ReadBytes(ini), ansi);
     ASSERT_TRUE(ConvertProfileToUnicode(ini.c_str()));
     // Byte for byte the same text, as UTF-16LE after its mark.
     EXPECT_EQ(ReadBytes(ini),
@@ -556,27 +563,6 @@ TEST(ProfileEncoding, ConversionKeepsEveryLineAndTheOtherEncodings)
     EXPECT_FALSE(WriteProfileValue(ini.c_str(), L"a", L"b", L"d"));
     EXPECT_FALSE(WriteProfileValue(ini.c_str(), L"a", L"b", nullptr));
     EXPECT_EQ(ReadBytes(ini), noMark);
-}
-
-TEST(ProfileEncoding, WritesIntoAnsiFilesConvertOnlyWhenNeeded)
-{
-    TempDir dir;
-    std::wstring ini = IniPath(dir);
-    const std::string ansi = "[.ShellClassInfo]\r\nIconIndex=7\r\n";
-    const std::wstring japanese = L"\u65E5\u672C\u8A9E";
-    ASSERT_TRUE(WriteBytes(ini, ansi));
-    // A deletion under a name ANSI cannot hold finds nothing to delete.
-    EXPECT_FALSE(WriteProfileValue(ini.c_str(), japanese.c_str(), L"InfoTip", nullptr));
-    EXPECT_EQ(ReadBytes(ini), ansi);
-    // A value that fits keeps the file ANSI.
-    WriteFolderSetting(ini.c_str(), L"InfoTip", L"Caf\u00E9");
-    EXPECT_NE(ReadBytes(ini).substr(0, 2), std::string("\xFF\xFE", 2));
-    // A section name that does not fit converts it.
-    EXPECT_TRUE(WriteProfileValue(ini.c_str(), japanese.c_str(), L"InfoTip", L"x"));
-    EXPECT_EQ(ReadBytes(ini).substr(0, 2), std::string("\xFF\xFE", 2));
-    EXPECT_EQ(ReadProfile(ini, japanese.c_str(), L"InfoTip"), L"x");
-    EXPECT_EQ(ReadProfile(ini, kSection, L"InfoTip"), L"Caf\u00E9");
-    EXPECT_EQ(ReadProfile(ini, kSection, L"IconIndex"), L"7");
 }
 
 TEST(ProfileEncoding, ReadsKnowWhetherTheValueFit)
