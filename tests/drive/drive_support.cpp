@@ -225,27 +225,14 @@ void SetLetterValue(wchar_t letter, const wchar_t* subkey, const std::wstring& v
     SetLetterRaw(letter, subkey, REG_SZ, RegSzBytes(value));
 }
 
-namespace {
-
-bool KeyExists64(const std::wstring& name)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, name.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
-}  // namespace
-
 bool LetterKeyExists(wchar_t letter)
 {
-    return KeyExists64(DriveIconsKey(letter));
+    return RegKeyExists(HKEY_LOCAL_MACHINE, DriveIconsKey(letter), KEY_WOW64_64KEY);
 }
 
 bool LetterSubkeyExists(wchar_t letter, const wchar_t* subkey)
 {
-    return KeyExists64(DriveIconsKey(letter) + L"\\" + subkey);
+    return RegKeyExists(HKEY_LOCAL_MACHINE, DriveIconsKey(letter) + L"\\" + subkey, KEY_WOW64_64KEY);
 }
 
 void DeleteLetterKey(wchar_t letter)

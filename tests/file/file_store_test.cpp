@@ -245,34 +245,6 @@ TEST(FileSettings, JapaneseNamesInAnAnsiFileAreReadBackAndKeptApart)
     EXPECT_EQ(ReadProfile(ini, L"other.txt", L"IconIndex"), L"2");
 }
 
-TEST(FileSettings, AnIconFileTooLongToReadIsNeitherUsedNorCut)
-{
-    TempDir dir;
-    std::wstring file = dir.Child(L"plan.doc");
-    std::wstring ini = SettingsPathOf(file);
-    const std::wstring longIcon = L"C:\\Icons\\" + std::wstring(287, L'a') + L".ico";
-    ASSERT_TRUE(WriteUnicodeFile(ini, L"[plan.doc]\r\nIconFile=" + longIcon + L"\r\nIconIndex=4\r\n"));
-    std::string before = ReadBytes(ini);
-
-    WCHAR iconFile[MAX_PATH];
-    int index = 0;
-    EXPECT_FALSE(ReadFileIconForPage(file.c_str(), iconFile, &index));
-    EXPECT_EQ(std::wstring(iconFile), longIcon.substr(0, 259));
-    WCHAR location[MAX_PATH];
-    EXPECT_EQ(ReadFileIconForHandler(file.c_str(), location, &index), TooLong);
-    EXPECT_STREQ(location, L"");
-
-    // An unchanged icon is not written back cut; a changed one is written.
-    WriteFileIcon(file.c_str(), iconFile, index, false);
-    EXPECT_EQ(ReadBytes(ini), before);
-    WriteFileIcon(file.c_str(), L"C:\\b.ico", 1, true);
-    EXPECT_EQ(ReadProfile(ini, L"plan.doc", L"IconFile"), L"C:\\b.ico");
-    EXPECT_EQ(ReadProfile(ini, L"plan.doc", L"IconIndex"), L"1");
-    // Read whole, an unchanged icon is written back as before.
-    WriteFileIcon(file.c_str(), L"C:\\c.ico", 2, false);
-    EXPECT_EQ(ReadProfile(ini, L"plan.doc", L"IconFile"), L"C:\\c.ico");
-}
-
 // Files whose names the profile format cannot hold, beside the file whose
 // entries a careless write would overwrite or a read would return.
 struct Unholdable {

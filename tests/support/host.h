@@ -83,8 +83,6 @@ std::string UnicodeBytes(const std::wstring& text, bool withMark = true);
 // The text of a UTF-16LE file after its byte-order mark; empty when the
 // file does not begin with one.
 std::wstring ReadUnicodeFile(const std::wstring& path);
-// The non-empty lines of a text, without their line breaks.
-std::vector<std::wstring> TextLines(const std::wstring& text);
 bool FileExists(const std::wstring& path);
 // Creates (or empties) a file.
 bool Touch(const std::wstring& path);
