@@ -403,13 +403,12 @@ TEST_F(DrivePageTest, ApplyWritesWhatThePageCouldNotReadWholeOnlyWhenItWasChange
             const bool usable = !c.withoutMark && !c.directory;
             const wchar_t* subkey = c.field == kDriveLabelField ? L"DefaultLabel" : L"DefaultIcon";
             const std::wstring text = L"[autorun]\r\nopen=setup.exe\r\n" + c.line + L"\r\n";
-            const std::string utf16(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
             if (!onDisk)
                 SetLetterRaw(letter, subkey, c.type, c.value);
             else if (c.directory)
                 ASSERT_TRUE(CreateDirectoryW(drive.AutoRun().c_str(), nullptr));
             else
-                ASSERT_TRUE(WriteBytes(drive.AutoRun(), c.withoutMark ? utf16 : "\xFF\xFE" + utf16));
+                ASSERT_TRUE(WriteBytes(drive.AutoRun(), UnicodeBytes(text, !c.withoutMark)));
             const LetterValue registryBefore = onDisk ? LetterValue() : ReadLetterRaw(letter, subkey);
             const std::string fileBefore = onDisk && !c.directory ? ReadBytes(drive.AutoRun()) : std::string();
             const DWORD attributesBefore = Attributes(drive.AutoRun());
@@ -465,8 +464,7 @@ TEST_F(DrivePageTest, ApplyWritesWhatThePageCouldNotReadWholeOnlyWhenItWasChange
             } else {
                 std::string after = ReadBytes(drive.AutoRun());
                 std::wstring line = L"\r\n" + c.line + L"\r\n";
-                EXPECT_NE(after.find(std::string(reinterpret_cast<const char*>(line.data()), line.size() * 2)),
-                          std::string::npos)
+                EXPECT_NE(after.find(UnicodeBytes(line, false)), std::string::npos)
                     << "the line is not in AutoRun.inf as it was";
             }
             // The other field's change was stored.
