@@ -79,35 +79,6 @@ bool MarkFolder(PCWSTR folderPath)
     return (GetFileAttributesW(folderPath) & FILE_ATTRIBUTE_SYSTEM) != 0;
 }
 
-// Puts a UTF-16LE byte-order mark before the file's bytes, keeping its
-// attributes.
-bool AddByteOrderMark(PCWSTR path)
-{
-    DWORD attributes = GetFileAttributesW(path);
-    AutoFile file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file)
-        return false;
-    LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart > 16 * 1024 * 1024)
-        return false;
-    std::string bytes(static_cast<size_t>(size.QuadPart) + 2, '\0');
-    bytes[0] = '\xFF';
-    bytes[1] = '\xFE';
-    DWORD read = 0;
-    if (!ReadFile(file.Get(), &bytes[2], static_cast<DWORD>(size.QuadPart), &read, nullptr) ||
-        read != static_cast<DWORD>(size.QuadPart))
-        return false;
-    file = AutoFile();
-    SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
-    AutoFile out(CreateFileW(path, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr));
-    DWORD written = 0;
-    bool done = out && WriteFile(out.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                written == bytes.size();
-    out = AutoFile();
-    SetFileAttributesW(path, attributes);
-    return done;
-}
-
 // An icon location's problems: the file missing, or without that icon.
 void CheckIcon(Findings* findings, PCWSTR item, PCWSTR what, PCWSTR workingFile, int index)
 {
@@ -197,7 +168,7 @@ ProfileEncoding CheckSettingsFile(Findings* findings, PCWSTR item, PCWSTR settin
         return encoding;
     if (encoding == ProfileUtf16NoBom) {
         findings->Mendable(item, Format(L"%ls is UTF-16 without a byte-order mark, read as nothing", settingsPath),
-                           [&] { return AddByteOrderMark(settingsPath); });
+                           [&] { return AddUtf16ByteOrderMark(settingsPath); });
         encoding = ExamineProfile(settingsPath);
         if (encoding == ProfileUtf16NoBom)
             return encoding;
@@ -206,7 +177,10 @@ ProfileEncoding CheckSettingsFile(Findings* findings, PCWSTR item, PCWSTR settin
     const DWORD hiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     if ((attributes & hiddenSystem) != hiddenSystem)
         findings->Mendable(item, Format(L"%ls is not hidden and system", settingsPath),
-                           [&] { return AddAttributes(settingsPath, hiddenSystem); });
+                           [&] {
+                               MarkDesktopIni(settingsPath, attributes & ~FILE_ATTRIBUTE_NORMAL);
+                               return (GetFileAttributesW(settingsPath) & hiddenSystem) == hiddenSystem;
+                           });
     return encoding;
 }
 

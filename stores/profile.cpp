@@ -270,6 +270,45 @@ bool ConvertProfileToUnicode(PCWSTR path)
     return true;
 }
 
+bool AddUtf16ByteOrderMark(PCWSTR path)
+{
+    DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    // Hidden and system files open for writing as they are; a read-only one
+    // gets its bit back afterwards.
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        SetFileAttributesW(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+    bool marked = false;
+    {
+        AutoFile file(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+        AutoCoTaskMem bytes;
+        DWORD size = 0;
+        if (file && ReadWholeFile(file.Get(), &bytes, &size)) {
+            const BYTE* data = static_cast<const BYTE*>(bytes.Get());
+            static const BYTE kByteOrderMark[] = {0xFF, 0xFE};
+            AutoCoTaskMem out(CoTaskMemAlloc(sizeof(kByteOrderMark) + size));
+            if (HasByteOrderMark(data, size)) {
+                marked = true;
+            } else if (out) {
+                BYTE* outBytes = static_cast<BYTE*>(out.Get());
+                memcpy(outBytes, kByteOrderMark, sizeof(kByteOrderMark));
+                memcpy(outBytes + sizeof(kByteOrderMark), data, size);
+                marked = WriteAll(file.Get(), outBytes, sizeof(kByteOrderMark) + size);
+                if (!marked)
+                    WriteAll(file.Get(), data, size);
+            }
+        }
+    }
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        SetFileAttributesW(path, attributes);
+    // The profile functions may hold the file parsed as ANSI.
+    if (marked)
+        WritePrivateProfileStringW(nullptr, nullptr, nullptr, path);
+    return marked;
+}
+
 bool WriteProfileValue(PCWSTR path, PCWSTR section, PCWSTR key, PCWSTR value)
 {
     ProfileEncoding encoding = ExamineProfile(path);

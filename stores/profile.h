@@ -39,6 +39,12 @@ bool FitsAnsiCodePage(PCWSTR text);
 // exactly; true when the file is then Unicode (also when it already was).
 bool ConvertProfileToUnicode(PCWSTR path);
 
+// Puts a UTF-16LE byte-order mark before the bytes of a file that is UTF-16
+// without one (IsUtf16WithoutBom), so that the profile functions read it as
+// the Unicode it is; its attributes stay. True when the file then has its
+// mark (also when it already had one).
+bool AddUtf16ByteOrderMark(PCWSTR path);
+
 // Writes one key through WritePrivateProfileStringW: an empty (or null)
 // value deletes the key; any other value is written after the file has been
 // prepared as above. An ANSI file is first converted to Unicode when the
