@@ -29,6 +29,135 @@ bool FindEntries(PCWSTR filePath, PWSTR settingsPath, PCWSTR* name)
     return *name && GetFileSettingsPath(filePath, settingsPath);
 }
 
+const WCHAR kIconFileKey[] = L"IconFile";
+const WCHAR kIconIndexKey[] = L"IconIndex";
+
+// One read of a file's section holds its icon file, index and InfoTip as the
+// page writes them, with room to spare; a larger section is read key by key.
+const DWORD kSectionCapacity = 1024;
+
+// "IconFile" is read with room for one character more than a location may
+// have: a value that fills the buffer was cut, and is refused.
+const DWORD kIconFileCapacity = MAX_PATH + 1;
+
+// The icon entries of a file's section, as the two key reads give them.
+struct IconEntries {
+    WCHAR iconFile[kIconFileCapacity];
+    WCHAR indexText[kIconIndexTextCapacity];
+};
+
+bool IsAscii(PCWSTR text, size_t length)
+{
+    for (size_t i = 0; i < length; ++i) {
+        if (text[i] >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+bool EqualsAsciiKey(PCWSTR name, size_t length, PCWSTR key)
+{
+    for (size_t i = 0; i < length; ++i) {
+        WCHAR a = name[i], b = key[i];
+        if (a >= L'A' && a <= L'Z')
+            a = static_cast<WCHAR>(a + (L'a' - L'A'));
+        if (b >= L'A' && b <= L'Z')
+            b = static_cast<WCHAR>(b + (L'a' - L'A'));
+        if (a != b)
+            return false;
+    }
+    return key[length] == L'\0';
+}
+
+// What a section's entries say of one key, read the way a key read finds
+// it: the first entry whose name, white space trimmed, equals the key
+// without regard to case gives the value, white space trimmed.
+enum class SectionKey { Missing, Found, KeyReadNeeded };
+
+// `entries` as GetPrivateProfileSectionW gives them: "name=value" strings,
+// each ended by a terminator, the last followed by a second one. Where the
+// key read could answer otherwise than the section's text says, the answer
+// is KeyReadNeeded: an entry of the key's name without "=", a value in
+// quotes (which the key read takes off), a name of the key's length with
+// characters beyond ASCII (whose case folding is the platform's).
+SectionKey FindSectionKey(PCWSTR entries, PCWSTR key, PCWSTR* value, size_t* valueLength)
+{
+    size_t keyLength = 0;
+    StringCchLengthW(key, STRSAFE_MAX_CCH, &keyLength);
+    for (PCWSTR entry = entries; *entry; entry += wcslen(entry) + 1) {
+        PCWSTR equals = wcschr(entry, L'=');
+        PCWSTR nameEnd = equals ? equals : entry + wcslen(entry);
+        PCWSTR name = entry;
+        while (name < nameEnd && IsProfileSpace(*name))
+            ++name;
+        while (nameEnd > name && IsProfileSpace(nameEnd[-1]))
+            --nameEnd;
+        size_t nameLength = static_cast<size_t>(nameEnd - name);
+        if (nameLength != keyLength)
+            continue;
+        if (!IsAscii(name, nameLength))
+            return SectionKey::KeyReadNeeded;
+        if (!EqualsAsciiKey(name, nameLength, key))
+            continue;
+        if (!equals)
+            return SectionKey::KeyReadNeeded;
+        PCWSTR start = equals + 1;
+        PCWSTR end = start + wcslen(start);
+        while (start < end && IsProfileSpace(*start))
+            ++start;
+        while (end > start && IsProfileSpace(end[-1]))
+            --end;
+        if (start < end && (*start == L'"' || *start == L'\''))
+            return SectionKey::KeyReadNeeded;
+        *value = start;
+        *valueLength = static_cast<size_t>(end - start);
+        return SectionKey::Found;
+    }
+    return SectionKey::Missing;
+}
+
+// One key of the section into `buffer` as a key read with `defaultValue`
+// fills it: the value cut to the buffer, or the default when it is missing.
+bool CopySectionKey(PCWSTR entries, PCWSTR key, PCWSTR defaultValue, PWSTR buffer, size_t capacity)
+{
+    PCWSTR value = nullptr;
+    size_t length = 0;
+    switch (FindSectionKey(entries, key, &value, &length)) {
+    case SectionKey::KeyReadNeeded:
+        return false;
+    case SectionKey::Missing:
+        StringCchCopyW(buffer, capacity, defaultValue);
+        return true;
+    case SectionKey::Found:
+        break;
+    }
+    StringCchCopyNW(buffer, capacity, value, length < capacity ? length : capacity - 1);
+    return true;
+}
+
+// The file's "IconFile" and "IconIndex" from one read of its section; the
+// two key reads when the section does not fit the buffer or its text leaves
+// a doubt about what they would give.
+void ReadHandlerIconEntries(PCWSTR settingsPath, PCWSTR section, IconEntries* icon)
+{
+    WCHAR entries[kSectionCapacity];
+    DWORD length = GetPrivateProfileSectionW(section, entries, ARRAYSIZE(entries), settingsPath);
+    // A file that cannot be opened leaves the buffer as it was; the entries
+    // read end at the length returned.
+    if (length < ARRAYSIZE(entries) - 2) {
+        entries[length] = L'\0';
+        entries[length + 1] = L'\0';
+    }
+    if (length < ARRAYSIZE(entries) - 2 &&
+        CopySectionKey(entries, kIconFileKey, L"", icon->iconFile, ARRAYSIZE(icon->iconFile)) &&
+        CopySectionKey(entries, kIconIndexKey, L"0", icon->indexText, ARRAYSIZE(icon->indexText)))
+        return;
+    GetPrivateProfileStringW(section, kIconFileKey, L"", icon->iconFile, ARRAYSIZE(icon->iconFile), settingsPath);
+    GetPrivateProfileStringW(section, kIconIndexKey, L"0", icon->indexText, ARRAYSIZE(icon->indexText),
+                             settingsPath);
+}
+
+
 }  // namespace
 
 bool GetFileSettingsPath(PCWSTR filePath, PWSTR settingsPath)
@@ -139,27 +268,24 @@ bool ReadFileIconForPage(PCWSTR filePath, PWSTR iconFile, int* iconIndex)
 
 FileIconResult ReadFileIconForHandler(PCWSTR filePath, PWSTR location, int* iconIndex)
 {
-    WCHAR iconFile[MAX_PATH];
-    int index = 0;
-    bool whole = ReadFileIconForPage(filePath, iconFile, &index);
-    if (iconFile[0] == L'\0')
-        return NoCustomIcon;
-    // A cut location or index would name another icon.
-    if (!whole) {
-        location[0] = L'\0';
-        return TooLong;
-    }
-
+    WCHAR settingsPath[MAX_PATH];
+    PCWSTR section = nullptr;
     WCHAR folderPath[MAX_PATH];
-    if (!GetFileFolderPath(filePath, folderPath))
+    if (!FindEntries(filePath, settingsPath, &section) || !GetFileFolderPath(filePath, folderPath))
         return NoCustomIcon;
-    // A joined path that does not fit MAX_PATH is longer than any caller's
-    // buffer; it is never cut into the name of another file.
-    if (!ExpandIconFile(folderPath, iconFile, location)) {
+
+    IconEntries icon;
+    ReadHandlerIconEntries(settingsPath, section, &icon);
+    if (icon.iconFile[0] == L'\0')
+        return NoCustomIcon;
+    // A location cut by the read, or too long once joined, would name
+    // another file.
+    if (wcsnlen(icon.iconFile, ARRAYSIZE(icon.iconFile)) >= MAX_PATH ||
+        !ExpandIconFile(folderPath, icon.iconFile, location)) {
         location[0] = L'\0';
         return TooLong;
     }
-    *iconIndex = index;
+    *iconIndex = ParseIconIndex(icon.indexText);
     return CustomIcon;
 }
 

@@ -48,8 +48,10 @@ void WriteFileLabel(PCWSTR filePath, PCWSTR value);
 // whole (ReadIconEntries): a cut icon file names another file.
 bool ReadFileIconForPage(PCWSTR filePath, PWSTR iconFile, int* iconIndex);
 
-// The icon as the icon handler returns it. NoCustomIcon when "IconFile" is
-// empty; TooLong when it, its index or its joined location does not fit;
+// The icon as the icon handler returns it, from one read of the file's
+// section (the two key reads where the section leaves a doubt). NoCustomIcon
+// when "IconFile" is empty or the file's name cannot hold entries; TooLong
+// when "IconFile" or its joined location does not fit MAX_PATH whole;
 // otherwise the joined location (MAX_PATH) and the index.
 enum FileIconResult { CustomIcon, NoCustomIcon, TooLong };
 FileIconResult ReadFileIconForHandler(PCWSTR filePath, PWSTR location, int* iconIndex);
